@@ -1,0 +1,83 @@
+#include "TagRequest.h"
+
+#include <QList>
+
+namespace TagRequest {
+
+bool isTransferType(int type)
+{
+    return type >= 1 && type <= 11;
+}
+
+long long boolWords(int bit, int count)
+{
+    return (static_cast<long long>(bit) + count + 15) / 16;
+}
+
+int check(int word, int bit, int area, int count, int type, long long wordsNeeded)
+{
+    if (word < 0 || bit < 0)
+        return BadAddress;
+    if (area == 0)
+        return UnknownArea;
+    if (count < 1)
+        return BadCount;
+    if (static_cast<long long>(word) + count > MaxWord)
+        return BadAddress;
+    if (!isTransferType(type))
+        return TypeNotHandled;
+    // A multi-word type can pass the element check and still run past the
+    // last word; 16-bit addressing would then wrap to word 0.
+    if (static_cast<long long>(word) + wordsNeeded > MaxWord)
+        return BadAddress;
+    return Success;
+}
+
+int resultCodeFor(int protocolResult)
+{
+    switch (protocolResult) {
+    case 0: return Success;
+    case -1: return ProtocolFailed;
+    case -2: return NoAnswer;
+    case -3: return NotConnected;
+    default: return NotPerformed;
+    }
+}
+
+namespace {
+
+template <typename T>
+bool holds(const QVariant &value, int count)
+{
+    return value.userType() == qMetaTypeId<QList<T>>() && value.value<QList<T>>().size() >= count;
+}
+
+} // namespace
+
+bool holdsElements(const CLabelVariable &value, int type, int count)
+{
+    const QVariant &v = value.value;
+    switch (type) {
+    case 1: return holds<bool>(v, count);
+    case 2: return holds<char>(v, count);
+    case 3: return holds<unsigned char>(v, count);
+    case 4: return holds<short>(v, count);
+    case 5: return holds<unsigned short>(v, count);
+    case 6: return holds<int>(v, count);
+    case 7: return holds<unsigned int>(v, count);
+    case 8: return holds<float>(v, count);
+    case 9: return holds<long long>(v, count);
+    case 10: return holds<unsigned long long>(v, count);
+    case 11: return holds<double>(v, count);
+    default: return false;
+    }
+}
+
+CLabelVariable freshResult()
+{
+    CLabelVariable result;
+    result.timestamp = QDateTime::currentDateTime();
+    return result;
+}
+
+} // namespace TagRequest

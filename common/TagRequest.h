@@ -1,0 +1,54 @@
+#ifndef TAGREQUEST_H
+#define TAGREQUEST_H
+
+// What both facades do around every read and write: the checks that run
+// before anything is sent, the mapping of protocol results to result codes,
+// and the test that a write value really holds what it claims.
+
+#include <QDateTime>
+#include <QString>
+
+#include "CLabelVariable.h"
+
+namespace TagRequest {
+
+enum ResultCode {
+    Success = 0,
+    NotPerformed = 1,
+    TypeNotHandled = 2,
+    UnknownArea = 3,
+    BadCount = 4,
+    BadAddress = 5,
+    ProtocolFailed = 7, // protocol result -1
+    NoAnswer = 8,       // protocol result -2
+    NotConnected = 9    // protocol result -3
+};
+
+// Highest word address a tag may reach (word address + count must not pass it).
+constexpr int MaxWord = 65535;
+
+// True for the types the drivers transfer: Bool .. Double.
+bool isTransferType(int type);
+
+// PLC words a Bool tag covers: bits bit .. bit+count-1 counted from bit 0 of
+// its first word.
+long long boolWords(int bit, int count);
+
+// The checks of every read and write, in their fixed order; 0 when the tag
+// may be sent, else the result code. `wordsNeeded` is the number of PLC words
+// the transfer covers from `word` on (computed by the facade for its type).
+int check(int word, int bit, int area, int count, int type, long long wordsNeeded);
+
+// Protocol layer result (0, -1, -2, -3) to result code (0, 7, 8, 9; else 1).
+int resultCodeFor(int protocolResult);
+
+// True when `value` holds a QList of the element type of `type` (Bool ..
+// Double) with at least `count` elements.
+bool holdsElements(const CLabelVariable &value, int type, int count);
+
+// A fresh read result as every read starts it: result code 1, timestamp now.
+CLabelVariable freshResult();
+
+} // namespace TagRequest
+
+#endif // TAGREQUEST_H
