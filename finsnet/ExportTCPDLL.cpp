@@ -1,1 +1,9 @@
-// placeholder, replaced by the facade work
+// Entry point of the FINS/TCP plug-in: one new driver per call, handed out as
+// its interface face (which is not the start of the object).
+#include "CDriveBaseClass.h"
+#include "libfinsnet.h"
+
+extern "C" Q_DECL_EXPORT CDriveBaseClass *getSharedLibrary()
+{
+    return new LibFinsNet;
+}

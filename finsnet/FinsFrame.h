@@ -1,0 +1,85 @@
+#ifndef FINSFRAME_H
+#define FINSFRAME_H
+
+// FINS/TCP frames as byte strings: building the driver's requests, finding
+// one complete frame in a receive buffer, and matching an answer to the
+// request it belongs to. Pure functions, no sockets.
+
+#include <QByteArray>
+#include <QtGlobal>
+
+namespace FinsFrame {
+
+// FINS/TCP header: magic, length, command, error code (4 bytes each).
+constexpr int HeaderSize = 16;
+// The length field counts everything after itself. A FINS frame is at most
+// 2,012 bytes, so command 2 carries at most 8 + 2012.
+constexpr int MaxLengthField = 2020;
+constexpr int MaxFrameSize = 8 + MaxLengthField;
+
+// Offsets into a command 2 frame (FINS/TCP header + FINS header).
+constexpr int OffIcf = 16;
+constexpr int OffDa1 = 20;
+constexpr int OffSa1 = 23;
+constexpr int OffSid = 25;
+constexpr int OffCommand = 26;
+constexpr int OffEndCode = 28;
+constexpr int OffData = 30;
+constexpr int ResponseHeadSize = 30; // up to and including the end code
+
+// FINS/TCP commands.
+enum TcpCommand : quint32 {
+    NodeRequest = 0,
+    NodeAnswer = 1,
+    FinsPayload = 2,
+    ErrorNotice = 3,
+    ConnectionConfirm = 6
+};
+
+// Words one Memory Area Read / Write may carry in a 2,012-byte frame, and
+// bit items one bit write may carry (a multiple of 16, so every part after
+// the first starts at the same bit number).
+constexpr int MaxReadWords = 999;
+constexpr int MaxWriteWords = 997;
+constexpr int MaxWriteBits = 1984;
+
+// Node-address request asking for `clientNode` (0 = assign one).
+QByteArray nodeRequest(quint8 clientNode);
+
+// Memory Area Read (01 01) of `words` words.
+QByteArray readFrame(int serverNode, int clientNode, quint8 sid, int areaCode, int wordAddress, int words);
+// Memory Area Write (01 02) of whole words; `data` holds two bytes per word.
+QByteArray writeWordsFrame(int serverNode, int clientNode, quint8 sid, int areaCode, int wordAddress,
+                           const QByteArray &data);
+// Memory Area Write (01 02) of bit items; `data` holds one byte (00/01) per bit.
+QByteArray writeBitsFrame(int serverNode, int clientNode, quint8 sid, int areaCode, int wordAddress,
+                          int bitNumber, const QByteArray &data);
+
+enum class Scan { Complete, Incomplete, Garbage };
+// Looks for one FINS/TCP frame at the start of `buffer`. Complete sets
+// `*size` to the frame's total size. Garbage: no "FINS" magic, or a length
+// field that no frame can have; nothing in the buffer can be trusted then.
+Scan findFrame(const QByteArray &buffer, int *size);
+
+quint32 tcpCommand(const QByteArray &frame);
+quint32 tcpErrorCode(const QByteArray &frame);
+
+// How a complete command 2 frame relates to the request it may answer.
+enum class Match {
+    Ours,      // SID and command code echo the request
+    Foreign,   // a stale or foreign answer: drop it and keep waiting
+    Malformed  // too short to carry a FINS response head
+};
+Match matchAnswer(const QByteArray &request, const QByteArray &answer);
+
+// The answer's end code as sent (MRES << 8 | SRES).
+quint16 endCode(const QByteArray &answer);
+// Normal completion once the relay-error flag (MRES bit 7) and the CPU unit
+// status flags (SRES bits 6-7) are masked: "00 40" is a success.
+bool isNormalCompletion(quint16 endCode);
+// Node numbers of the answer exchanged relative to the request.
+bool nodesMatch(const QByteArray &request, const QByteArray &answer);
+
+} // namespace FinsFrame
+
+#endif // FINSFRAME_H
