@@ -1,1 +1,7 @@
-// placeholder, replaced by the facade work
+// Entry point of the Host Link plug-in: one new driver object per call.
+#include "libhlink.h"
+
+extern "C" Q_DECL_EXPORT CDriveBaseClass *getSharedLibrary()
+{
+    return new LibHLink;
+}

@@ -1,0 +1,39 @@
+#ifndef HLINKCODEC_H
+#define HLINKCODEC_H
+
+// Conversion between PLC words carried as hex digit values (one byte 0..15
+// per hex character, four per word, most significant first) and the element
+// lists of a CLabelVariable.
+//
+// The layout is the controller's: a multi-word value keeps its lowest word at
+// the lowest address (Int32, UInt32, Float in two words; Int64, UInt64,
+// Double in four), so the FINS and Host Link drivers read the same words as
+// the same value. 8-bit elements take a byte each, high byte of a word first.
+// Bool element k is bit (bit + k) counted from bit 0 of the first word.
+
+#include <QByteArray>
+#include <QVariant>
+
+#include "CLabelVariable.h"
+
+namespace HLinkCodec {
+
+// Hex digit values per element, 0 for Bool (bits) and unknown types.
+int digitsPerElement(int type);
+
+// Decodes `count` elements of `type` (Int8 .. Double); a missing digit reads
+// as 0; an empty list for count <= 0. Holds the type's QList.
+QVariant decode(int type, const QByteArray &digits, int count);
+// Bits bit .. bit+count-1 of the words in `digits`.
+QVariant decodeBits(int bit, const QByteArray &digits, int count);
+
+// Appends the digit values of the first `count` elements (Int8 .. Double).
+// 0 when done; 1 when `value` holds no list of the type's element type with
+// `count` elements (nothing appended).
+int encode(int type, const CLabelVariable &value, int count, QByteArray *out);
+// Appends one byte per element of a QList<bool>: 1 for true, 0 for false.
+int encodeBits(const CLabelVariable &value, int count, QByteArray *out);
+
+} // namespace HLinkCodec
+
+#endif // HLINKCODEC_H
