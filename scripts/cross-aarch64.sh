@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Cross-builds both plug-ins and the unit tests for aarch64-linux-gnu (the
+# gateway) and runs the unit tests under qemu-user. The target's plain char
+# is unsigned, so this is where the Int8 arithmetic meets it for real.
+#
+# Needs Debian's cross compiler and the arm64 Qt development packages
+# (multiarch); installs whatever is missing (root or sudo needed then).
+#
+#   scripts/cross-aarch64.sh            build-aarch64/ next to the sources
+#   PLC_AARCH64_BUILD_DIR=/tmp/x scripts/cross-aarch64.sh
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${PLC_AARCH64_BUILD_DIR:-$ROOT/build-aarch64}"
+JOBS="${PLC_JOBS:-2}"
+
+HOST_PACKAGES=(cmake make ccache pkg-config g++-aarch64-linux-gnu qemu-user qtbase5-dev-tools)
+ARM64_PACKAGES=(qtbase5-dev:arm64 libqt5serialport5-dev:arm64)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+installed() {
+    [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null)" = installed ]
+}
+
+# Debian sources in deb822 form may restrict themselves to some
+# architectures ("Architectures: amd64"); arm64 packages then never show up.
+arm64_blocked_sources() {
+    grep -l -i '^Architectures:' /etc/apt/sources.list.d/*.sources 2>/dev/null |
+        xargs -r grep -L -i '^Architectures:.*arm64' |
+        xargs -r grep -l 'debian.org/debian' || true
+}
+
+install_missing() {
+    local missing=()
+    for p in "${HOST_PACKAGES[@]}" "${ARM64_PACKAGES[@]}"; do
+        installed "$p" || missing+=("$p")
+    done
+    if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+        echo "== adding the arm64 architecture (dpkg multiarch)"
+        as_root dpkg --add-architecture arm64
+        missing+=("${ARM64_PACKAGES[@]}")
+    fi
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local blocked
+    blocked="$(arm64_blocked_sources)"
+    if [ -n "$blocked" ]; then
+        echo "== enabling arm64 in: $blocked"
+        for f in $blocked; do
+            as_root sed -i -E 's/^(Architectures:.*)$/\1 arm64/I' "$f"
+        done
+    fi
+    echo "== installing: ${missing[*]}"
+    as_root apt-get update
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+install_missing
+if [ "${1:-}" = "--deps-only" ]; then
+    exit 0
+fi
+
+START=$(date +%s)
+cmake -S "$ROOT" -B "$BUILD" \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/aarch64-linux-gnu.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DPLC_BUILD_TOOLS=OFF -DPLC_BUILD_TESTS=ON
+
+# Build only the plug-ins and the executables of the unit-labelled tests
+# (their targets carry the test's name).
+mapfile -t UNIT_TESTS < <(ctest --test-dir "$BUILD" -N -L unit | sed -n 's/^ *Test *#[0-9]*: *//p')
+echo "== unit tests: ${UNIT_TESTS[*]:-none}"
+cmake --build "$BUILD" -j"$JOBS" --target LibFinsNet LibHLink "${UNIT_TESTS[@]}"
+BUILT=$(date +%s)
+
+file "$BUILD"/finsnet/libLibFinsNet.so "$BUILD"/hlink/libLibHLink.so
+
+# The toolchain file names qemu as the emulator, so ctest runs the aarch64
+# test executables through it.
+export QEMU_LD_PREFIX=/usr/aarch64-linux-gnu
+ctest --test-dir "$BUILD" -L unit --output-on-failure -j"$JOBS"
+END=$(date +%s)
+echo "== aarch64: configure+build $((BUILT - START)) s, unit tests $((END - BUILT)) s"
