@@ -1,1 +1,193 @@
-// placeholder, replaced by the simulator work
+#include "PlcSimulator.h"
+#include "Hub.h"
+#include "SimState.h"
+
+#include <QThread>
+
+namespace plcsim {
+
+struct Simulator::Private
+{
+    SimState state;
+    QThread thread;
+    QObject *anchor = nullptr; // lives on `thread`: the context of run()
+    Hub *hub = nullptr;
+
+    // Runs `fn` on the simulator's thread and waits for it.
+    template <typename Fn>
+    void run(Fn fn)
+    {
+        if (QThread::currentThread() == &thread)
+            fn();
+        else
+            QMetaObject::invokeMethod(anchor, fn, Qt::BlockingQueuedConnection);
+    }
+};
+
+Simulator::Simulator() : d(std::make_unique<Private>())
+{
+    d->thread.setObjectName(QStringLiteral("plcsim"));
+    d->anchor = new QObject;
+    d->anchor->moveToThread(&d->thread);
+    d->hub = new Hub(&d->state);
+    d->hub->moveToThread(&d->thread);
+    d->thread.start();
+}
+
+Simulator::~Simulator()
+{
+    Hub *hub = d->hub;
+    d->run([hub] { delete hub; });
+    d->thread.quit();
+    d->thread.wait();
+    delete d->anchor; // its thread has ended
+
+}
+
+quint16 Simulator::startFins(quint16 port, const QString &bindAddress)
+{
+    quint16 result = 0;
+    d->run([&] { result = d->hub->startFins(port, bindAddress); });
+    return result;
+}
+
+quint16 Simulator::startHostLinkTcp(quint16 port, const QString &bindAddress)
+{
+    quint16 result = 0;
+    d->run([&] { result = d->hub->startHostLinkTcp(port, bindAddress); });
+    return result;
+}
+
+QString Simulator::startHostLinkSerial(int baud)
+{
+    QString result;
+    d->run([&] { result = d->hub->startHostLinkSerial(baud); });
+    return result;
+}
+
+void Simulator::stop()
+{
+    d->run([&] { d->hub->stop(); });
+}
+
+void Simulator::dropConnections()
+{
+    d->run([&] { d->hub->dropConnections(); });
+}
+
+void Simulator::setUnit(int unit)
+{
+    QMutexLocker lock(&d->state.mutex);
+    d->state.unit = unit;
+}
+
+void Simulator::setServerNode(int node)
+{
+    QMutexLocker lock(&d->state.mutex);
+    d->state.serverNode = node;
+}
+
+int Simulator::unit() const
+{
+    QMutexLocker lock(&d->state.mutex);
+    return d->state.unit;
+}
+
+int Simulator::serverNode() const
+{
+    QMutexLocker lock(&d->state.mutex);
+    return d->state.serverNode;
+}
+
+void Simulator::setFaults(const Faults &faults)
+{
+    QMutexLocker lock(&d->state.mutex);
+    d->state.faults = faults;
+}
+
+Faults Simulator::faults() const
+{
+    QMutexLocker lock(&d->state.mutex);
+    return d->state.faults;
+}
+
+Stats Simulator::stats() const
+{
+    QMutexLocker lock(&d->state.mutex);
+    return d->state.stats;
+}
+
+void Simulator::resetStats()
+{
+    QMutexLocker lock(&d->state.mutex);
+    d->state.stats = Stats();
+}
+
+void Simulator::setTraceHandler(std::function<void(const QString &)> handler)
+{
+    QMutexLocker lock(&d->state.mutex);
+    d->state.trace = std::move(handler);
+}
+
+quint16 Simulator::word(Area area, int address) const
+{
+    QMutexLocker lock(&d->state.mutex);
+    return d->state.memory.word(static_cast<quint8>(area), address);
+}
+
+void Simulator::setWord(Area area, int address, quint16 value)
+{
+    QMutexLocker lock(&d->state.mutex);
+    d->state.memory.setWord(static_cast<quint8>(area), address, value);
+}
+
+QByteArray Simulator::words(Area area, int address, int count) const
+{
+    QByteArray out;
+    if (count <= 0)
+        return out;
+    out.reserve(2 * count);
+    QMutexLocker lock(&d->state.mutex);
+    for (int k = 0; k < count; ++k) {
+        const quint16 w = d->state.memory.word(static_cast<quint8>(area), address + k);
+        out.append(static_cast<char>(w >> 8));
+        out.append(static_cast<char>(w & 0xFF));
+    }
+    return out;
+}
+
+void Simulator::setWords(Area area, int address, const QByteArray &bytes)
+{
+    QMutexLocker lock(&d->state.mutex);
+    for (int k = 0; 2 * k + 1 < bytes.size(); ++k) {
+        const quint16 w = static_cast<quint16>((static_cast<quint8>(bytes.at(2 * k)) << 8)
+                                               | static_cast<quint8>(bytes.at(2 * k + 1)));
+        d->state.memory.setWord(static_cast<quint8>(area), address + k, w);
+    }
+}
+
+int Simulator::areaSize(Area area) const
+{
+    QMutexLocker lock(&d->state.mutex);
+    return d->state.memory.size(static_cast<quint8>(area));
+}
+
+void Simulator::clearMemory()
+{
+    QMutexLocker lock(&d->state.mutex);
+    d->state.memory.clear();
+}
+
+bool Simulator::bit(Area area, int address, int bit) const
+{
+    QMutexLocker lock(&d->state.mutex);
+    return d->state.memory.bit(static_cast<quint8>(area), address, bit);
+}
+
+void Simulator::setBit(Area area, int address, int bit, bool on)
+{
+    QMutexLocker lock(&d->state.mutex);
+    d->state.memory.setBit(static_cast<quint8>(area), address, bit, on);
+}
+
+} // namespace plcsim

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 
 namespace plcsim {
@@ -102,6 +103,18 @@ public:
     void setWords(Area area, int address, const QByteArray &bytes);
     int areaSize(Area area) const;
     void clearMemory();
+
+    // Bit `bit` (0..15) of a word; out of range reads false, writes nothing.
+    bool bit(Area area, int address, int bit) const;
+    void setBit(Area area, int address, int bit, bool on);
+
+    int unit() const;
+    int serverNode() const;
+    void resetStats();
+
+    // Called on the simulator's thread with one line per frame received or
+    // sent and per connection event; empty to switch tracing off.
+    void setTraceHandler(std::function<void(const QString &)> handler);
 
 private:
     struct Private;

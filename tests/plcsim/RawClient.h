@@ -1,0 +1,50 @@
+#ifndef PLCSIM_TEST_RAWCLIENT_H
+#define PLCSIM_TEST_RAWCLIENT_H
+
+// Blocking clients that speak to the simulator with hand-written bytes. The
+// simulator runs on its own thread, so blocking the test thread is fine.
+
+#include <QByteArray>
+#include <QTcpSocket>
+
+namespace rawclient {
+
+constexpr int kWaitMs = 5000; // generous bound for anything that must arrive
+
+class Tcp
+{
+public:
+    bool connectTo(quint16 port);
+    void send(const QByteArray &bytes);
+    // Reads until `n` bytes are in (or the bound passes); returns what came.
+    QByteArray read(int n, int timeoutMs = kWaitMs);
+    // One FINS/TCP frame by its length field.
+    QByteArray readFinsFrame(int timeoutMs = kWaitMs);
+    // Up to and including the next CR.
+    QByteArray readLine(int timeoutMs = kWaitMs);
+    // Whatever arrives within `ms` (for answers that must not come).
+    QByteArray readFor(int ms);
+    bool waitClosed(int timeoutMs = kWaitMs);
+    QTcpSocket &socket() { return m_socket; }
+
+private:
+    bool fill(int timeoutMs);
+    QTcpSocket m_socket;
+    QByteArray m_buffer;
+};
+
+// FINS/TCP frame around a FINS command: "FINS", length, command 2, error 0,
+// FINS header 80 00 02 00 01 00 00 05 00 <sid>, then `commandHex`.
+QByteArray finsCommand(const char *commandHex, quint8 sid = 0x07);
+// The node address request for `node`.
+QByteArray nodeRequest(quint32 node);
+// End code (bytes 28-29) of a FINS/TCP answer, -1 if too short.
+int endCodeOf(const QByteArray &answer);
+
+// Host Link request text: "@", `body`, FCS, "*", CR (FCS computed here from
+// the protocol's definition, for frames not among the captured ones).
+QByteArray hostLinkFrame(const QByteArray &body);
+
+} // namespace rawclient
+
+#endif

@@ -1,0 +1,37 @@
+#ifndef PLCSIM_SIMSTATE_H
+#define PLCSIM_SIMSTATE_H
+
+// What every server of one simulator shares: the memory image, the fault
+// settings, the counters and the identity of the controller. Everything is
+// guarded by `mutex`, since tests read and change it from their own thread.
+
+#include "MemoryImage.h"
+#include "PlcSimulator.h"
+
+#include <QMutex>
+#include <QHash>
+
+#include <functional>
+
+namespace plcsim {
+
+class FinsTcpSession;
+
+struct SimState
+{
+    mutable QMutex mutex;
+    MemoryImage memory;
+    Faults faults;
+    Stats stats;
+    int unit = 0;
+    int serverNode = 1;
+    QHash<int, FinsTcpSession *> finsNodes; // client nodes held by open FINS/TCP connections
+    std::function<void(const QString &)> trace; // called on the simulator thread
+};
+
+// Monotonic clock in nanoseconds, shared by all pacing and delays.
+qint64 nowNs();
+
+} // namespace plcsim
+
+#endif
