@@ -1,0 +1,195 @@
+#include "CtlSession.h"
+
+#include "CDriveBaseClass.h"
+#include "Console.h"
+#include "JsonLine.h"
+#include "PluginLoader.h"
+#include "ResultReport.h"
+#include "TraceOutput.h"
+#include "ValueText.h"
+#include "WatchLoop.h"
+
+namespace plcctl {
+
+namespace {
+
+// Hosts never delete a driver (the interface has no public destructor);
+// the object stays referenced here for the life of the process.
+CDriveBaseClass *g_keptDriver = nullptr;
+
+} // namespace
+
+CtlSession::CtlSession(const CtlArguments &args, const QString &programDir)
+    : m_args(args), m_programDir(programDir)
+{
+}
+
+int CtlSession::run()
+{
+    installTraceOutput(m_args.trace);
+    const int opened = open();
+    if (opened != ExitOk)
+        return opened;
+    int status = ExitOk;
+    switch (m_args.command) {
+    case Command::Info: status = info(); break;
+    case Command::Read: status = read(); break;
+    case Command::Write: status = write(); break;
+    case Command::Watch:
+        status = runWatch(m_driver, m_args,
+                          QStringLiteral("plcctl watch %1 %2, every %3 ms")
+                              .arg(m_driverName, m_connection).arg(m_args.intervalMs));
+        break;
+    case Command::None: break;
+    }
+    close();
+    return status;
+}
+
+int CtlSession::open()
+{
+    const LoadResult loaded = loadDriver(m_args.driver, m_programDir);
+    if (!loaded.driver) {
+        printError(loaded.error);
+        return ExitSetup;
+    }
+    m_driver = g_keptDriver = loaded.driver;
+    m_pluginPath = loaded.path;
+    m_driverName = m_driver->getDriveName();
+    if (m_args.trace)
+        m_driver->DebugCmd(StartDebug); // before connecting, so the handshake shows too
+
+    QString unit = m_args.unit;
+    m_connection = m_args.connect;
+    if (m_connection.isEmpty()) {
+        // The simulator answers the unit the user asked for, else unit 0.
+        if (!m_args.unitGiven)
+            unit = QStringLiteral("0");
+        QString error;
+        m_connection = m_simulator.start(m_driverName, unit.toInt(), &error);
+        if (m_connection.isEmpty()) {
+            printError(error);
+            return ExitSetup;
+        }
+        m_simulated = true;
+        printNote(QStringLiteral("plcctl: no --connect given: using the built-in simulator, %1")
+                      .arg(m_simulator.description()));
+    }
+    if (!unit.isEmpty())
+        m_driver->SetConnectPar(unit);
+
+    const int result = m_driver->ConnectDrive(m_connection);
+    if (result != 0) {
+        const QString meaning = connectMeaning(result, m_driverName);
+        printError(QStringLiteral("cannot connect %1 to '%2': ConnectDrive returned %3 (%4)")
+                       .arg(m_driverName, m_connection).arg(result).arg(meaning));
+        if (m_args.json) {
+            printOut(JsonLine()
+                         .text(QStringLiteral("op"), QStringLiteral("connect"))
+                         .text(QStringLiteral("connection"), m_connection)
+                         .number(QStringLiteral("code"), result)
+                         .text(QStringLiteral("result"), meaning)
+                         .toString());
+        }
+        return ExitConnectFailed;
+    }
+    return ExitOk;
+}
+
+void CtlSession::close()
+{
+    setWarningsShown(m_args.trace);
+    m_driver->DisConnectDrive();
+    m_driver->DestroyFree();
+    setWarningsShown(true);
+}
+
+int CtlSession::info()
+{
+    const QString version = m_driver->getversion_number();
+    const QString build = m_driver->DebugCmd(GetVersion);
+    if (m_args.json) {
+        printOut(JsonLine()
+                     .text(QStringLiteral("op"), QStringLiteral("info"))
+                     .text(QStringLiteral("driver"), m_driverName)
+                     .text(QStringLiteral("version"), version)
+                     .text(QStringLiteral("buildVersion"), build)
+                     .text(QStringLiteral("plugin"), m_pluginPath)
+                     .text(QStringLiteral("connection"), m_connection)
+                     .boolean(QStringLiteral("simulator"), m_simulated)
+                     .toString());
+        return ExitOk;
+    }
+    printOut(QStringLiteral("driver:      %1").arg(m_driverName));
+    printOut(QStringLiteral("version:     %1").arg(version));
+    printOut(QStringLiteral("build:       %1").arg(build));
+    printOut(QStringLiteral("plug-in:     %1").arg(m_pluginPath));
+    printOut(QStringLiteral("connection:  %1%2")
+                 .arg(m_connection, m_simulated ? QStringLiteral(" (built-in simulator)") : QString()));
+    return ExitOk;
+}
+
+void CtlSession::reportFailure(const QString &what, int errorCode)
+{
+    printError(QStringLiteral("%1: result %2").arg(what, resultText(errorCode)));
+}
+
+int CtlSession::read()
+{
+    const CLabelVariable result = m_driver->ReadVariable(m_args.address, DataType(m_args.type), m_args.count);
+    if (m_args.json)
+        printOut(resultJson(QStringLiteral("read"), m_args.address, m_args.type, m_args.count, result));
+    if (result.errorCode != 0) {
+        reportFailure(QStringLiteral("read ") + tagTitle(m_args.address, m_args.type, m_args.count), result.errorCode);
+        return ExitFailed;
+    }
+    if (!m_args.json)
+        printOut(resultLine(m_args.address, m_args.type, m_args.count, result));
+    return ExitOk;
+}
+
+int CtlSession::write()
+{
+    QString error;
+    CLabelVariable value;
+    value.value = parseValues(m_args.type, m_args.values, &error);
+    value.dataType = m_args.type;
+    value.count = m_args.count;
+    if (!value.value.isValid()) { // the argument parser has checked them already
+        printError(error);
+        return ExitUsage;
+    }
+    const QString title = tagTitle(m_args.address, m_args.type, m_args.count);
+    const QString written = formatValues(value, m_args.type).join(QLatin1Char(' '));
+
+    const CLabelVariable result = m_driver->WriteVariable(m_args.address, DataType(m_args.type), value, m_args.count);
+    // Read back whatever the write did: after a failure it shows what the PLC holds now.
+    const CLabelVariable back = m_driver->ReadVariable(m_args.address, DataType(m_args.type), m_args.count);
+    const bool matches = result.errorCode == 0 && back.errorCode == 0 && sameElements(value, back, m_args.type);
+
+    if (m_args.json) {
+        printOut(resultJson(QStringLiteral("write"), m_args.address, m_args.type, m_args.count, result));
+        printOut(resultJson(QStringLiteral("readback"), m_args.address, m_args.type, m_args.count, back,
+                            QStringLiteral("\"matches\":%1").arg(matches ? "true" : "false")));
+    } else {
+        if (result.errorCode == 0)
+            printOut(QStringLiteral("wrote     %1 = %2").arg(title, written));
+        if (back.errorCode == 0)
+            printOut(QStringLiteral("read back ") + resultLine(m_args.address, m_args.type, m_args.count, back));
+    }
+    if (result.errorCode != 0) {
+        reportFailure(QStringLiteral("write %1 = %2").arg(title, written), result.errorCode);
+        return ExitFailed;
+    }
+    if (back.errorCode != 0) {
+        reportFailure(QStringLiteral("read back ") + title, back.errorCode);
+        return ExitFailed;
+    }
+    if (!matches) {
+        printError(QStringLiteral("read back of %1 differs from the written values").arg(title));
+        return ExitFailed;
+    }
+    return ExitOk;
+}
+
+} // namespace plcctl

@@ -1,0 +1,42 @@
+#include "EmbeddedSimulator.h"
+
+#include "PlcSimulator.h"
+
+namespace plcctl {
+
+EmbeddedSimulator::EmbeddedSimulator() = default;
+
+EmbeddedSimulator::~EmbeddedSimulator()
+{
+    if (m_simulator)
+        m_simulator->stop();
+}
+
+QString EmbeddedSimulator::start(const QString &driverName, int unit, QString *error)
+{
+    m_simulator = std::make_unique<plcsim::Simulator>();
+    if (driverName == QLatin1String("FinsNet")) {
+        const quint16 port = m_simulator->startFins(0);
+        if (port == 0) {
+            *error = QStringLiteral("the built-in simulator could not listen for FINS/TCP on 127.0.0.1");
+            return QString();
+        }
+        m_description = QStringLiteral("FINS/TCP on 127.0.0.1:%1").arg(port);
+        return QStringLiteral("127.0.0.1:%1").arg(port);
+    }
+    if (driverName == QLatin1String("HLink")) {
+        m_simulator->setUnit(unit);
+        const QString device = m_simulator->startHostLinkSerial(SerialBaud);
+        if (device.isEmpty()) {
+            *error = QStringLiteral("the built-in simulator could not open a pseudo-terminal for Host Link");
+            return QString();
+        }
+        m_description = QStringLiteral("Host Link on %1 at %2 baud, unit %3").arg(device).arg(SerialBaud).arg(unit);
+        return QStringLiteral("%1,%2,8,1,E").arg(device).arg(SerialBaud);
+    }
+    *error = QStringLiteral("no --connect given, and the built-in simulator serves only the FinsNet "
+                            "and HLink drivers (this one is '%1')").arg(driverName);
+    return QString();
+}
+
+} // namespace plcctl
