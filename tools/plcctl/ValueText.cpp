@@ -24,8 +24,10 @@ struct Integer {
     quint64 magnitude = 0;
 };
 
+enum class IntegerText { Ok, BadFormat, TooLarge };
+
 // Decimal ("-123", "+7") or hexadecimal ("0x1F", "-0x10"); nothing else.
-bool parseInteger(const QString &text, Integer *out)
+IntegerText parseInteger(const QString &text, Integer *out)
 {
     QString digits = text;
     if (digits.startsWith(QLatin1Char('+')) || digits.startsWith(QLatin1Char('-'))) {
@@ -38,16 +40,17 @@ bool parseInteger(const QString &text, Integer *out)
         digits.remove(0, 2);
     }
     if (digits.isEmpty())
-        return false;
+        return IntegerText::BadFormat;
     for (const QChar c : digits) {
         const bool ok = base == 10 ? c.isDigit() && c.unicode() < 128
                                    : QStringLiteral("0123456789abcdefABCDEF").contains(c);
         if (!ok)
-            return false;
+            return IntegerText::BadFormat;
     }
     bool ok = false;
     out->magnitude = digits.toULongLong(&ok, base);
-    return ok; // false on overflow of 64 bits as well
+    // Only digits are left, so a failed conversion means more than 64 bits.
+    return ok ? IntegerText::Ok : IntegerText::TooLarge;
 }
 
 QString rangeError(const QString &text, int type, const QString &range)
@@ -68,8 +71,13 @@ bool parseIntegerElement(const QString &text, int type, T *out, QString *error)
     const quint64 max = static_cast<quint64>(std::numeric_limits<T>::max());
     const QString range = QStringLiteral("%1..%2").arg(min).arg(max);
     Integer number;
-    if (!parseInteger(text, &number)) {
+    const IntegerText parsed = parseInteger(text, &number);
+    if (parsed == IntegerText::BadFormat) {
         *error = formatError(text, type, QStringLiteral("a decimal or 0x hexadecimal integer, %1").arg(range));
+        return false;
+    }
+    if (parsed == IntegerText::TooLarge) {
+        *error = rangeError(text, type, range);
         return false;
     }
     if (number.negative && number.magnitude != 0) {

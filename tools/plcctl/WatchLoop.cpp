@@ -149,7 +149,7 @@ int runWatch(CDriveBaseClass *driver, const CtlArguments &args, const QString &t
         int row = 0;
         for (; row < table.size() && !g_stop; ++row) {
             const TagSpec &tag = args.tags.at(row);
-            table.update(row, driver->ReadVariable(tag.address, DataType(tag.type), tag.count), clock.elapsed());
+            table.update(row, driver->ReadVariable(tag.address, DataType(tag.type), tag.count), clock.nsecsElapsed());
         }
         if (row < table.size())
             break; // interrupted half-way: that round is not shown

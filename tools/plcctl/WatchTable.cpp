@@ -7,9 +7,9 @@
 
 namespace plcctl {
 
-void RateMeter::record(qint64 ms)
+void RateMeter::record(qint64 ns)
 {
-    m_times.push_back(ms);
+    m_times.push_back(ns);
     while (int(m_times.size()) > m_window)
         m_times.pop_front();
 }
@@ -21,7 +21,7 @@ double RateMeter::perSecond() const
     const qint64 span = m_times.back() - m_times.front();
     if (span <= 0)
         return 0.0;
-    return double(m_times.size() - 1) * 1000.0 / double(span);
+    return double(m_times.size() - 1) * 1e9 / double(span);
 }
 
 namespace {
@@ -50,12 +50,12 @@ WatchTable::WatchTable(const QList<TagSpec> &tags)
     }
 }
 
-void WatchTable::update(int index, const CLabelVariable &result, qint64 nowMs)
+void WatchTable::update(int index, const CLabelVariable &result, qint64 nowNs)
 {
     Row &row = m_rows[index];
     row.last = result;
     row.reads++;
-    row.rate.record(nowMs);
+    row.rate.record(nowNs);
     if (result.errorCode == 0) {
         row.values = formatValues(result, row.tag.type).join(QLatin1Char(' '));
         row.lastSuccess = result.timestamp.time().toString(QStringLiteral("hh:mm:ss.zzz"));

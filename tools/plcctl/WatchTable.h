@@ -3,7 +3,7 @@
 
 // What `watch` shows: per tag the latest value, its result, the time of the
 // last successful read and the read rate. Pure: the loop feeds it results
-// and a clock in milliseconds; it renders a table or plain lines.
+// and a clock in nanoseconds; it renders a table or plain lines.
 
 #include "CLabelVariable.h"
 #include "CtlArguments.h"
@@ -22,7 +22,7 @@ class RateMeter
 {
 public:
     explicit RateMeter(int window = 20) : m_window(window) {}
-    void record(qint64 ms);
+    void record(qint64 ns);
     double perSecond() const;
 
 private:
@@ -36,7 +36,7 @@ public:
     explicit WatchTable(const QList<TagSpec> &tags);
 
     int size() const { return m_rows.size(); }
-    void update(int row, const CLabelVariable &result, qint64 nowMs);
+    void update(int row, const CLabelVariable &result, qint64 nowNs);
 
     // Header and one line per tag, each cut to `width` columns (0: no limit)
     // so that a refresh in place never wraps.

@@ -1,0 +1,482 @@
+// The plcctl program run as a user runs it: against its built-in simulator
+// and against a simulator started here, through both plug-ins.
+
+#include "PlcSimulator.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    bool crashed = false;
+    QString out;
+    QString err;
+};
+
+// Generous bound: a Host Link read that gets no answer waits 2 s by design.
+constexpr int RunTimeoutMs = 60000;
+
+Run plcctl(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(PLCCTL_PROGRAM), arguments);
+    Run run;
+    if (!process.waitForFinished(RunTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        run.crashed = true;
+    }
+    run.crashed = run.crashed || process.exitStatus() != QProcess::NormalExit;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QStringList outLines(const Run &run)
+{
+    return run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QJsonObject jsonObject(const QString &line)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError)
+        qWarning() << "bad JSON line:" << line << error.errorString();
+    return doc.object();
+}
+
+QString describe(const Run &run)
+{
+    return QStringLiteral("exit %1\nstdout:\n%2\nstderr:\n%3").arg(run.exitCode).arg(run.out, run.err);
+}
+
+QStringList words(const char *text)
+{
+    return QString::fromUtf8(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+#define VERIFY_RUN(condition, run) QVERIFY2(condition, qPrintable(describe(run)))
+
+class TestPlcctlRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void builtInSimulatorRead_data();
+    void builtInSimulatorRead();
+    void writeAndReadBack_data();
+    void writeAndReadBack();
+    void info();
+
+    void valuesLandInControllerLayout();
+    void hostLinkOverTcpAndSerial();
+    void crossDriverOneMemory();
+    void wrongUnitGetsNoAnswer();
+    void errorEndCodeFails();
+
+    void watchAppendsLinesWhenNotATerminal();
+    void watchEndsCleanlyOnInterrupt();
+    void jsonOutputParses();
+    void traceShowsFrames_data();
+    void traceShowsFrames();
+
+    void badArguments_data();
+    void badArguments();
+    void failures_data();
+    void failures();
+};
+
+void TestPlcctlRun::builtInSimulatorRead_data()
+{
+    QTest::addColumn<QString>("driver");
+    QTest::newRow("fins") << "fins";
+    QTest::newRow("hostlink") << "hostlink";
+}
+
+void TestPlcctlRun::builtInSimulatorRead()
+{
+    QFETCH(QString, driver);
+    const Run run = plcctl({driver, QStringLiteral("read"), QStringLiteral("D100"), QStringLiteral("Int16"),
+                            QStringLiteral("4")});
+    VERIFY_RUN(!run.crashed && run.exitCode == 0, run);
+    QCOMPARE(run.out, QStringLiteral("D100 Int16[4] = 0 0 0 0\n"));
+    QVERIFY(run.err.contains(QLatin1String("built-in simulator")));
+}
+
+void TestPlcctlRun::writeAndReadBack_data()
+{
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QString>("shown"); // the values as plcctl prints them back
+
+    struct Row {
+        const char *name, *address, *type, *values, *shown;
+    };
+    const Row rows[] = {
+        {"Int16", "D100", "Int16", "-1 2 -32768", "-1 2 -32768"},
+        {"UInt16 hex", "W5", "uint16", "0xFFFF 0", "65535 0"},
+        {"Int32", "D200", "Int32", "-100000 2147483647", "-100000 2147483647"},
+        {"UInt32", "H10", "UInt32", "4294967295", "4294967295"},
+        {"Float", "D300", "Float", "-123.456 0.1 -inf", "-123.456 0.1 -inf"},
+        {"Int64", "D400", "Int64", "-9223372036854775808 1", "-9223372036854775808 1"},
+        {"UInt64", "EM1100", "UInt64", "18446744073709551615", "18446744073709551615"},
+        {"Double", "D500", "Double", "3.141592653589793 -1e-300", "3.141592653589793 -1e-300"},
+        {"Bool across a word", "D600.14", "Bool", "1 1 0 1", "1 1 0 1"},
+        {"CIO bit", "CIO10.3", "Bool", "on", "1"},
+        {"Int8 odd count", "D700", "Int8", "-128 127 -1", "-128 127 -1"},
+        {"UInt8", "A448", "UInt8", "255 0", "255 0"},
+    };
+    for (const char *driver : {"fins", "hostlink"}) {
+        for (const Row &row : rows) {
+            QTest::addRow("%s %s", driver, row.name)
+                << driver << row.address << row.type << words(row.values) << row.shown;
+        }
+    }
+}
+
+void TestPlcctlRun::writeAndReadBack()
+{
+    QFETCH(QString, driver);
+    QFETCH(QString, address);
+    QFETCH(QString, type);
+    QFETCH(QStringList, values);
+    QFETCH(QString, shown);
+    const Run run = plcctl(QStringList{driver, QStringLiteral("write"), address, type} + values);
+    VERIFY_RUN(!run.crashed && run.exitCode == 0, run);
+    const QStringList lines = outLines(run);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.at(0).startsWith(QLatin1String("wrote ")), qPrintable(lines.at(0)));
+    QVERIFY2(lines.at(0).endsWith(QStringLiteral(" = ") + shown), qPrintable(lines.at(0)));
+    QVERIFY2(lines.at(1).startsWith(QStringLiteral("read back ") + address), qPrintable(lines.at(1)));
+    QVERIFY2(lines.at(1).endsWith(QStringLiteral(" = ") + shown), qPrintable(lines.at(1)));
+}
+
+void TestPlcctlRun::info()
+{
+    Run run = plcctl(words("fins info"));
+    VERIFY_RUN(run.exitCode == 0, run);
+    QVERIFY(run.out.contains(QLatin1String("driver:      FinsNet\n")));
+    QVERIFY(run.out.contains(QLatin1String("version:     V1.7.4 20230221\n")));
+    QVERIFY(run.out.contains(QRegularExpression(QStringLiteral("build:       v1\\.7\\.4 \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\n"))));
+    run = plcctl(words("hostlink --json info"));
+    VERIFY_RUN(run.exitCode == 0, run);
+    const QJsonObject o = jsonObject(outLines(run).value(0));
+    QCOMPARE(o.value("driver").toString(), QStringLiteral("HLink"));
+    QCOMPARE(o.value("version").toString(), QStringLiteral("V1.0.1 20230221"));
+    QVERIFY(o.value("buildVersion").toString().startsWith(QLatin1String("v1.0.1 ")));
+    QCOMPARE(o.value("simulator").toBool(), true);
+    QVERIFY(o.value("connection").toString().endsWith(QLatin1String(",115200,8,1,E")));
+}
+
+// Multi-word values are stored lowest word first, each word high byte first:
+// REAL -123.456 is E979 in D100 and C2F6 in D101; 0x14020187 is 0187, 1402.
+void TestPlcctlRun::valuesLandInControllerLayout()
+{
+    plcsim::Simulator sim;
+    const quint16 port = sim.startFins();
+    QVERIFY(port != 0);
+    const QString connect = QStringLiteral("--connect=127.0.0.1:%1").arg(port);
+
+    Run run = plcctl({connect, QStringLiteral("fins"), QStringLiteral("write"), QStringLiteral("D100"),
+                      QStringLiteral("Float"), QStringLiteral("-123.456")});
+    VERIFY_RUN(run.exitCode == 0, run);
+    QCOMPARE(sim.word(plcsim::Area::D, 100), quint16(0xE979));
+    QCOMPARE(sim.word(plcsim::Area::D, 101), quint16(0xC2F6));
+
+    run = plcctl({connect, QStringLiteral("fins"), QStringLiteral("write"), QStringLiteral("D200"),
+                  QStringLiteral("UInt32"), QStringLiteral("0x14020187")});
+    VERIFY_RUN(run.exitCode == 0, run);
+    QCOMPARE(sim.word(plcsim::Area::D, 200), quint16(0x0187));
+    QCOMPARE(sim.word(plcsim::Area::D, 201), quint16(0x1402));
+
+    // A bit write touches that bit only.
+    sim.setWord(plcsim::Area::W, 5, 0x8001);
+    run = plcctl({connect, QStringLiteral("fins"), QStringLiteral("write"), QStringLiteral("W5.3"),
+                  QStringLiteral("Bool"), QStringLiteral("1")});
+    VERIFY_RUN(run.exitCode == 0, run);
+    QCOMPARE(sim.word(plcsim::Area::W, 5), quint16(0x8009));
+
+    // Reads show what the controller holds.
+    sim.setWord(plcsim::Area::D, 300, 0x1234);
+    sim.setWord(plcsim::Area::D, 301, 0xABCD);
+    run = plcctl({connect, QStringLiteral("fins"), QStringLiteral("read"), QStringLiteral("D300"),
+                  QStringLiteral("UInt16"), QStringLiteral("2")});
+    VERIFY_RUN(run.exitCode == 0, run);
+    QCOMPARE(run.out, QStringLiteral("D300 UInt16[2] = 4660 43981\n"));
+    QVERIFY(!run.err.contains(QLatin1String("built-in simulator")));
+}
+
+void TestPlcctlRun::hostLinkOverTcpAndSerial()
+{
+    plcsim::Simulator sim;
+    sim.setUnit(3);
+    const quint16 port = sim.startHostLinkTcp();
+    QVERIFY(port != 0);
+    const QString device = sim.startHostLinkSerial(9600);
+    QVERIFY(!device.isEmpty());
+    sim.setWord(plcsim::Area::D, 10, 0xFFFE);
+
+    const QStringList connections = {QStringLiteral("127.0.0.1:%1").arg(port),
+                                     QStringLiteral("%1,9600,8,1,E").arg(device)};
+    for (const QString &connection : connections) {
+        Run run = plcctl({QStringLiteral("--connect"), connection, QStringLiteral("--unit"), QStringLiteral("3"),
+                          QStringLiteral("hostlink"), QStringLiteral("read"), QStringLiteral("D10"),
+                          QStringLiteral("Int16")});
+        VERIFY_RUN(run.exitCode == 0, run);
+        QCOMPARE(run.out, QStringLiteral("D10 Int16 = -2\n"));
+
+        run = plcctl({QStringLiteral("--connect"), connection, QStringLiteral("--unit=3"), QStringLiteral("hostlink"),
+                      QStringLiteral("write"), QStringLiteral("D20"), QStringLiteral("Int32"),
+                      QStringLiteral("-2")});
+        VERIFY_RUN(run.exitCode == 0, run);
+        QCOMPARE(sim.word(plcsim::Area::D, 20), quint16(0xFFFE));
+        QCOMPARE(sim.word(plcsim::Area::D, 21), quint16(0xFFFF));
+        sim.setWord(plcsim::Area::D, 20, 0);
+        sim.setWord(plcsim::Area::D, 21, 0);
+    }
+}
+
+void TestPlcctlRun::crossDriverOneMemory()
+{
+    plcsim::Simulator sim;
+    const quint16 finsPort = sim.startFins();
+    const quint16 hostLinkPort = sim.startHostLinkTcp();
+    QVERIFY(finsPort != 0 && hostLinkPort != 0);
+    Run run = plcctl({QStringLiteral("--connect=127.0.0.1:%1").arg(finsPort), QStringLiteral("fins"),
+                      QStringLiteral("write"), QStringLiteral("D1000"), QStringLiteral("Double"),
+                      QStringLiteral("-2.5e-7"), QStringLiteral("1e300")});
+    VERIFY_RUN(run.exitCode == 0, run);
+    run = plcctl({QStringLiteral("--connect=127.0.0.1:%1").arg(hostLinkPort), QStringLiteral("--unit=0"),
+                  QStringLiteral("hostlink"), QStringLiteral("read"), QStringLiteral("D1000"), QStringLiteral("Double"),
+                  QStringLiteral("2")});
+    VERIFY_RUN(run.exitCode == 0, run);
+    QCOMPARE(run.out, QStringLiteral("D1000 Double[2] = -2.5e-07 1e+300\n"));
+}
+
+// On a multidrop line a frame for another unit gets no answer.
+void TestPlcctlRun::wrongUnitGetsNoAnswer()
+{
+    plcsim::Simulator sim;
+    const quint16 port = sim.startHostLinkTcp();
+    QVERIFY(port != 0);
+    const Run run = plcctl({QStringLiteral("--connect=127.0.0.1:%1").arg(port), QStringLiteral("--unit=4"),
+                            QStringLiteral("hostlink"), QStringLiteral("read"), QStringLiteral("D0"),
+                            QStringLiteral("Int16")});
+    VERIFY_RUN(run.exitCode == 1, run);
+    QVERIFY(run.out.isEmpty());
+    VERIFY_RUN(run.err.contains(QLatin1String("read D0 Int16: result 8 (no answer)")), run);
+}
+
+void TestPlcctlRun::errorEndCodeFails()
+{
+    plcsim::Simulator sim;
+    const quint16 port = sim.startFins();
+    QVERIFY(port != 0);
+    plcsim::Faults faults;
+    faults.endCode = 0x1103;
+    sim.setFaults(faults);
+    const QString connect = QStringLiteral("--connect=127.0.0.1:%1").arg(port);
+    Run run = plcctl({connect, QStringLiteral("fins"), QStringLiteral("read"), QStringLiteral("D0"),
+                      QStringLiteral("Int16")});
+    VERIFY_RUN(run.exitCode == 1, run);
+    VERIFY_RUN(run.err.contains(QLatin1String("result 7 (protocol error or bad answer)")), run);
+    QVERIFY(run.err.contains(QLatin1String("1103"))); // the plug-in's warning names the end code
+
+    run = plcctl({connect, QStringLiteral("--json"), QStringLiteral("fins"), QStringLiteral("write"),
+                  QStringLiteral("D0"), QStringLiteral("Int16"), QStringLiteral("7")});
+    VERIFY_RUN(run.exitCode == 1, run);
+    QCOMPARE(sim.word(plcsim::Area::D, 0), quint16(0));
+    const QStringList lines = outLines(run);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(jsonObject(lines.at(0)).value("errorCode").toInt(), 7);
+    QCOMPARE(jsonObject(lines.at(1)).value("op").toString(), QStringLiteral("readback"));
+    QCOMPARE(jsonObject(lines.at(1)).value("matches").toBool(), false);
+}
+
+void TestPlcctlRun::watchAppendsLinesWhenNotATerminal()
+{
+    plcsim::Simulator sim;
+    const quint16 port = sim.startFins();
+    QVERIFY(port != 0);
+    sim.setWord(plcsim::Area::D, 100, 7);
+    sim.setWord(plcsim::Area::W, 5, 0x0008);
+    const Run run = plcctl({QStringLiteral("--connect=127.0.0.1:%1").arg(port), QStringLiteral("fins"),
+                            QStringLiteral("watch"), QStringLiteral("D100:Int16:2"), QStringLiteral("W5.3:Bool"),
+                            QStringLiteral("--interval"), QStringLiteral("20"), QStringLiteral("--count"),
+                            QStringLiteral("2")});
+    VERIFY_RUN(run.exitCode == 0, run);
+    QVERIFY2(!run.out.contains(QLatin1Char('\x1b')), "no terminal control codes into a pipe");
+    const QStringList lines = outLines(run);
+    QCOMPARE(lines.size(), 4);
+    const QRegularExpression d100(QStringLiteral(
+        "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} D100:Int16:2 = 7 0 result 0 \\(success\\) [0-9.]+ reads/s$"));
+    const QRegularExpression w5(QStringLiteral("W5\\.3:Bool = 1 result 0 \\(success\\) [0-9.]+ reads/s$"));
+    QVERIFY2(d100.match(lines.at(0)).hasMatch(), qPrintable(lines.at(0)));
+    QVERIFY2(w5.match(lines.at(1)).hasMatch(), qPrintable(lines.at(1)));
+    QVERIFY2(d100.match(lines.at(2)).hasMatch(), qPrintable(lines.at(2)));
+    QVERIFY2(w5.match(lines.at(3)).hasMatch(), qPrintable(lines.at(3)));
+}
+
+void TestPlcctlRun::watchEndsCleanlyOnInterrupt()
+{
+    QProcess process;
+    process.start(QStringLiteral(PLCCTL_PROGRAM), words("fins watch D0:Int16 --interval 50"));
+    QVERIFY(process.waitForStarted());
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).count('\n') >= 2, 30000);
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    out += process.readAllStandardOutput();
+    QVERIFY(out.endsWith('\n')); // no round cut in half
+}
+
+void TestPlcctlRun::jsonOutputParses()
+{
+    Run run = plcctl(words("--json fins read D100 Int16 3"));
+    VERIFY_RUN(run.exitCode == 0, run);
+    QStringList lines = outLines(run);
+    QCOMPARE(lines.size(), 1);
+    QJsonObject o = jsonObject(lines.at(0));
+    QCOMPARE(o.value("op").toString(), QStringLiteral("read"));
+    QCOMPARE(o.value("address").toString(), QStringLiteral("D100"));
+    QCOMPARE(o.value("type").toString(), QStringLiteral("Int16"));
+    QCOMPARE(o.value("count").toInt(), 3);
+    QCOMPARE(o.value("errorCode").toInt(), 0);
+    QCOMPARE(o.value("values").toArray(), (QJsonArray{0, 0, 0}));
+    QVERIFY(QDateTime::fromString(o.value("timestamp").toString(), Qt::ISODateWithMs).isValid());
+
+    run = plcctl(words("--json hostlink write D5 Float 1.5 nan"));
+    VERIFY_RUN(run.exitCode == 0, run);
+    lines = outLines(run);
+    QCOMPARE(lines.size(), 2);
+    o = jsonObject(lines.at(1));
+    QCOMPARE(o.value("op").toString(), QStringLiteral("readback"));
+    QCOMPARE(o.value("values").toArray(), (QJsonArray{1.5, QStringLiteral("NaN")}));
+    QCOMPARE(o.value("matches").toBool(), true);
+
+    run = plcctl(words("--json fins watch D1:UInt64 X1:Int16 --interval 0 --count 2"));
+    VERIFY_RUN(run.exitCode == 1, run); // X1 fails every round
+    lines = outLines(run);
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(jsonObject(lines.at(2)).value("round").toInt(), 2);
+    QCOMPARE(jsonObject(lines.at(3)).value("errorCode").toInt(), 3);
+    QCOMPARE(jsonObject(lines.at(3)).value("result").toString(), QStringLiteral("unknown area"));
+    QVERIFY(jsonObject(lines.at(3)).value("values").isNull());
+
+    run = plcctl(words("--json --connect 127.0.0.1:1 fins read D0 Int16"));
+    QCOMPARE(run.exitCode, 4);
+    o = jsonObject(outLines(run).value(0));
+    QCOMPARE(o.value("op").toString(), QStringLiteral("connect"));
+    QCOMPARE(o.value("code").toInt(), -3);
+}
+
+void TestPlcctlRun::traceShowsFrames_data()
+{
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("request"); // part of the logged request frame, lower-case hex
+    // FINS: Memory Area Read (0101) of D (82), word 100 (0064), bit 0, 1 item.
+    QTest::newRow("fins") << "fins" << "lib[FinsNet]" << "0101820064000001";
+    // Host Link: "@00FA" in hex.
+    QTest::newRow("hostlink") << "hostlink" << "lib[HLink]" << "4030304641";
+}
+
+void TestPlcctlRun::traceShowsFrames()
+{
+    QFETCH(QString, driver);
+    QFETCH(QString, prefix);
+    QFETCH(QString, request);
+    Run run = plcctl({QStringLiteral("--trace"), driver, QStringLiteral("read"), QStringLiteral("D100"),
+                      QStringLiteral("Int16")});
+    VERIFY_RUN(run.exitCode == 0, run);
+    QCOMPARE(run.out, QStringLiteral("D100 Int16 = 0\n")); // frames never go to stdout
+    const QStringList traces = run.err.split(QLatin1Char('\n')).filter(QStringLiteral("trace: ") + prefix);
+    VERIFY_RUN(traces.size() >= 2, run); // the request and its answer
+    VERIFY_RUN(traces.filter(request, Qt::CaseInsensitive).size() >= 1, run);
+
+    run = plcctl({driver, QStringLiteral("read"), QStringLiteral("D100"), QStringLiteral("Int16")});
+    VERIFY_RUN(run.exitCode == 0, run);
+    QVERIFY2(!run.err.contains(QLatin1String("trace:")), qPrintable(run.err));
+}
+
+void TestPlcctlRun::badArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("unknown type") << words("fins read D100 Int17") << "'Int17'";
+    QTest::newRow("unknown command") << words("fins frobnicate") << "'frobnicate'";
+    QTest::newRow("unknown option") << words("--bogus fins info") << "'--bogus'";
+    QTest::newRow("value out of range") << words("fins write D100 Int16 70000") << "'70000'";
+    QTest::newRow("value format") << words("fins write D100 Float 1,5") << "'1,5'";
+    QTest::newRow("bad tag") << words("fins watch D100") << "'D100'";
+    QTest::newRow("count option on read") << words("fins read D100 Int16 --count 2") << "--count";
+    QTest::newRow("bad unit") << words("--unit x hostlink info") << "'x'";
+}
+
+void TestPlcctlRun::badArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, named);
+    const Run run = plcctl(arguments);
+    VERIFY_RUN(!run.crashed && run.exitCode == 2, run);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.startsWith(QLatin1String("plcctl: ")), qPrintable(run.err));
+    QVERIFY2(run.err.section(QLatin1Char('\n'), 0, 0).contains(named), qPrintable(run.err));
+    QVERIFY(run.err.contains(QLatin1String("Usage: plcctl")));
+    // Nothing was started for a bad command line.
+    QVERIFY(!run.err.contains(QLatin1String("simulator")));
+}
+
+void TestPlcctlRun::failures_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("unknown area") << words("fins read X100 Int16") << 1 << "read X100 Int16: result 3 (unknown area)";
+    QTest::newRow("unknown area hostlink") << words("hostlink read X100 Int16") << 1 << "result 3 (unknown area)";
+    QTest::newRow("count 0") << words("fins read D100 Int16 0") << 1 << "result 4 (count below 1)";
+    QTest::newRow("past 65535") << words("fins read D65535 Int16 2") << 1 << "result 5 (address out of range)";
+    QTest::newRow("malformed word") << words("fins read D1O0 Int16") << 1 << "result 5 (address out of range)";
+    QTest::newRow("write to unknown area") << words("fins write X1 Int16 5") << 1 << "result 3 (unknown area)";
+    QTest::newRow("unknown driver") << words("modbus read D0 Int16") << 3 << "unknown driver 'modbus'";
+    QTest::newRow("missing plug-in file") << words("/nonexistent/libX.so info") << 3 << "not found";
+    QTest::newRow("connection refused") << words("--connect 127.0.0.1:1 fins info") << 4
+                                        << "ConnectDrive returned -3 (no TCP connection could be established)";
+    QTest::newRow("fins text without port") << words("--connect 127.0.0.1 fins info") << 4 << "returned -1";
+    QTest::newRow("fins port 0") << words("--connect 127.0.0.1:0 fins info") << 4 << "returned -1";
+    QTest::newRow("hostlink text without separator") << words("--connect ttyS0 hostlink info") << 4
+                                                     << "returned -4 (connection text has neither";
+    QTest::newRow("hostlink missing device") << words("--connect /nonexistent/tty,9600,8,1,E hostlink info") << 4
+                                             << "returned -1";
+}
+
+void TestPlcctlRun::failures()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    const Run run = plcctl(arguments);
+    VERIFY_RUN(!run.crashed && run.exitCode == exitCode, run);
+    VERIFY_RUN(run.err.contains(message), run);
+    QVERIFY(!run.err.contains(QLatin1String("Usage:")));
+}
+
+QTEST_GUILESS_MAIN(TestPlcctlRun)
+#include "tst_plcctl_run.moc"
