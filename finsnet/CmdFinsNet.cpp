@@ -86,8 +86,9 @@ int CmdFinsNet::First_handshake()
         requested = 0;
     NodeAnswer answer = askNode(requested);
     if (answer == NodeAnswer::Refused && requested != 0) {
-        // A PLC may close the connection after refusing a node.
-        if (socketGone() && openConnection() != 0)
+        // A refusal by error notice is followed by the PLC closing the
+        // connection: ask again on a fresh one.
+        if (openConnection() != 0)
             return 1;
         answer = askNode(0);
     }
