@@ -4,6 +4,12 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
 namespace rawclient {
 
 bool Tcp::connectTo(quint16 port)
@@ -81,6 +87,76 @@ bool Tcp::waitClosed(int timeoutMs)
     m_buffer.append(m_socket.readAll());
     return m_socket.waitForDisconnected(timeoutMs)
         || m_socket.state() == QAbstractSocket::UnconnectedState;
+}
+
+Pty::~Pty()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool Pty::open(const QString &path)
+{
+    m_fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_fd < 0)
+        return false;
+    termios tio{};
+    ::tcgetattr(m_fd, &tio);
+    ::cfmakeraw(&tio);
+    return ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
+}
+
+void Pty::send(const QByteArray &bytes)
+{
+    const char *p = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(m_fd, p, size_t(left));
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+            pollfd pfd{m_fd, POLLOUT, 0};
+            ::poll(&pfd, 1, 100);
+            continue;
+        }
+        if (n <= 0)
+            return;
+        p += n;
+        left -= n;
+    }
+}
+
+bool Pty::fill(int timeoutMs)
+{
+    pollfd pfd{m_fd, POLLIN, 0};
+    if (::poll(&pfd, 1, timeoutMs) <= 0)
+        return false;
+    char chunk[4096];
+    const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
+    if (n > 0)
+        m_buffer.append(chunk, int(n));
+    return n > 0;
+}
+
+QByteArray Pty::readLine(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_buffer.contains('\r') && clock.elapsed() < timeoutMs)
+        fill(int(qMax<qint64>(1, timeoutMs - clock.elapsed())));
+    const int cr = m_buffer.indexOf('\r');
+    const QByteArray out = cr >= 0 ? m_buffer.left(cr + 1) : m_buffer;
+    m_buffer.remove(0, out.size());
+    return out;
+}
+
+QByteArray Pty::readFor(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        fill(int(qMax<qint64>(1, ms - clock.elapsed())));
+    const QByteArray out = m_buffer;
+    m_buffer.clear();
+    return out;
 }
 
 QByteArray finsCommand(const char *commandHex, quint8 sid)

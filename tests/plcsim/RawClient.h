@@ -33,6 +33,23 @@ private:
     QByteArray m_buffer;
 };
 
+// The client end of the simulator's serial line (the pseudo-terminal's
+// slave side), opened raw like a serial device.
+class Pty
+{
+public:
+    ~Pty();
+    bool open(const QString &path);
+    void send(const QByteArray &bytes);
+    QByteArray readLine(int timeoutMs = kWaitMs);
+    QByteArray readFor(int ms);
+
+private:
+    bool fill(int timeoutMs);
+    int m_fd = -1;
+    QByteArray m_buffer;
+};
+
 // FINS/TCP frame around a FINS command: "FINS", length, command 2, error 0,
 // FINS header 80 00 02 00 01 00 00 05 00 <sid>, then `commandHex`.
 QByteArray finsCommand(const char *commandHex, quint8 sid = 0x07);

@@ -1,6 +1,8 @@
 #include "Hub.h"
 #include "FinsTcpSession.h"
+#include "HostLinkSession.h"
 #include "Link.h"
+#include "SerialLine.h"
 #include "SimState.h"
 
 #include <QTcpServer>
@@ -27,8 +29,16 @@ quint16 Hub::startHostLinkTcp(quint16 port, const QString &bindAddress)
 
 QString Hub::startHostLinkSerial(int baud)
 {
-    Q_UNUSED(baud);
-    return {};
+    if (baud <= 0)
+        return {};
+    auto *line = new SerialLine(baud);
+    if (!line->open()) {
+        delete line;
+        return {};
+    }
+    auto *session = new HostLinkSession(m_state, line, this);
+    line->setParent(session);
+    return line->path();
 }
 
 quint16 Hub::listen(Protocol protocol, quint16 port, const QString &bindAddress)
@@ -55,13 +65,11 @@ void Hub::accept(QTcpServer *server, Protocol protocol)
             ++m_state->stats.connections;
         }
         auto *link = new TcpLink(socket);
-        Session *session = nullptr;
+        Session *session;
         if (protocol == Protocol::Fins)
             session = new FinsTcpSession(m_state, link, this);
-        if (!session) {
-            delete link;
-            continue;
-        }
+        else
+            session = new HostLinkSession(m_state, link, this);
         link->setParent(session);
         connect(link, &Link::closed, session, &QObject::deleteLater);
     }
