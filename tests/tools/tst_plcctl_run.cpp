@@ -440,7 +440,7 @@ void TestPlcctlRun::badArguments()
     QVERIFY2(run.err.section(QLatin1Char('\n'), 0, 0).contains(named), qPrintable(run.err));
     QVERIFY(run.err.contains(QLatin1String("Usage: plcctl")));
     // Nothing was started for a bad command line.
-    QVERIFY(!run.err.contains(QLatin1String("simulator")));
+    QVERIFY(!run.err.contains(QLatin1String("using the built-in simulator")));
 }
 
 void TestPlcctlRun::failures_data()
