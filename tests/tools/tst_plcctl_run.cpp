@@ -203,6 +203,26 @@ void TestPlcctlRun::valuesLandInControllerLayout()
     QCOMPARE(sim.word(plcsim::Area::D, 200), quint16(0x0187));
     QCOMPARE(sim.word(plcsim::Area::D, 201), quint16(0x1402));
 
+    // LREAL 1.0 (3FF0 0000 0000 0000): lowest word first.
+    run = plcctl({connect, QStringLiteral("fins"), QStringLiteral("write"), QStringLiteral("D400"),
+                  QStringLiteral("Double"), QStringLiteral("1")});
+    VERIFY_RUN(run.exitCode == 0, run);
+    QCOMPARE(sim.words(plcsim::Area::D, 400, 4), QByteArray::fromHex("0000000000003FF0"));
+
+    // Bytes: element 2k is the high byte of word k. An odd count leaves the
+    // other byte of the last word as it was.
+    sim.setWord(plcsim::Area::D, 501, 0x00AA);
+    run = plcctl({connect, QStringLiteral("fins"), QStringLiteral("write"), QStringLiteral("D500"),
+                  QStringLiteral("UInt8"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
+    VERIFY_RUN(run.exitCode == 0, run);
+    QCOMPARE(sim.words(plcsim::Area::D, 500, 2), QByteArray::fromHex("010203AA"));
+
+    // Bits count from bit 0 of the first word and carry into the next word.
+    run = plcctl({connect, QStringLiteral("fins"), QStringLiteral("write"), QStringLiteral("D600.15"),
+                  QStringLiteral("Bool"), QStringLiteral("1"), QStringLiteral("1")});
+    VERIFY_RUN(run.exitCode == 0, run);
+    QCOMPARE(sim.words(plcsim::Area::D, 600, 2), QByteArray::fromHex("80000001"));
+
     // A bit write touches that bit only.
     sim.setWord(plcsim::Area::W, 5, 0x8001);
     run = plcctl({connect, QStringLiteral("fins"), QStringLiteral("write"), QStringLiteral("W5.3"),
