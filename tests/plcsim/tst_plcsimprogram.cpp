@@ -95,7 +95,9 @@ private slots:
         QVERIFY(client.connectTo(quint16(lines[0].section(':', -1).toUInt())));
         client.send("@00FA0000000000101820000000001" "7C*\r");
         QCOMPARE(client.readLine(), rawclient::hostLinkFrame("00FA" "0040" "000000" "0101" "0000" "0000"));
-        QTRY_VERIFY(process.readAllStandardOutput().contains("@00FA0000000000101820000000001" "7C*"));
+        QByteArray printed;
+        QTRY_VERIFY2((printed += process.readAllStandardOutput()).contains("<- @00FA0000000000101820000000001" "7C*"),
+                     printed.constData());
         process.terminate();
         QVERIFY(process.waitForFinished(rawclient::kWaitMs));
     }

@@ -7,6 +7,26 @@
 // It is the other side of the wire and is written from the protocol alone:
 // it shares no frame, check-code or value code with the plug-ins.
 //
+// Protocol behaviour worth knowing in tests:
+// - FINS/TCP: client node 0 gets the first free node of 239-254 (then of
+//   1-238); a node held by another open connection is refused with error
+//   notification (command 3) 0x21, a node above 254 with 0x23, and the
+//   connection is closed. A frame without the "FINS" magic (0x01), with a
+//   length field above 2020 (0x02) or of an unknown command (0x03) gets an
+//   error notification and the connection is closed. A command whose ICF
+//   has bit 0 set runs but is not answered.
+// - Memory area commands: end codes 1001/1002 (parameters or write data too
+//   long/short), 1101 (area unknown), 1103 (start address out of range, bit
+//   number not 00 on word access or above 15 on bit access), 1104 (beyond
+//   the area's end), 110B (answer larger than 999 words on FINS/TCP or 269
+//   words on Host Link), 110C (a bit item other than 00/01), 2101 (A area
+//   below A448), 0401 (any other command code).
+// - Host Link: a frame for another unit gets no answer. A frame for this
+//   unit with a wrong FCS (or FCS digits that are not upper-case hex) gets
+//   end code 13, a malformed "FA" frame 14, a frame above 1115 characters
+//   18, a header code other than "FA" the "IC" answer. The response wait
+//   time digit of a request delays its answer by that many times 10 ms.
+//
 // All servers run on a thread of their own, so a driver that blocks its
 // calling thread while it waits for an answer can talk to a simulator
 // created on that same thread (the usual case in tests). Every public member
@@ -36,32 +56,81 @@ constexpr Area emBank(int bank) { return static_cast<Area>(0xA0 + bank); }
 
 // Faults the simulator injects into its answers. They stay in force until
 // changed; a default-constructed Faults means a well-behaved controller.
+//
+// Scope: faults act on command frames only, that is FINS/TCP command 2
+// frames and Host Link "FA" frames addressed to this unit with a valid FCS.
+// The FINS node address handshake, FINS/TCP error notifications and Host
+// Link protocol error answers (13 FCS error, 14 format error, 18 frame
+// length error, "IC" undefined command) are never altered, except that
+// `silent` drops those Host Link error answers too. The settings are read
+// once per request, when the request is taken up.
+//
+// Several faults combine in this order: the command runs (or not, see
+// `silent` and the end codes), the answer is built with the header faults
+// (wrongNode, wrongSid, wrongUnit, cutShort, badFcs, missingTerminator,
+// oversizedLength) or replaced as a whole (garbage), a stale copy is put in
+// front (staleFirst), and the whole is sent after `delayMs` in chunks.
 struct Faults {
-    int delayMs = 0;            // wait this long before answering
-    int chunkSize = 0;          // > 0: send each answer in pieces of this many bytes ...
-    int chunkGapMs = 0;         // ... with this pause between pieces
-    bool silent = false;        // read requests, never answer
-    bool wrongNode = false;     // FINS: answer with other node numbers
-    bool wrongSid = false;      // FINS and Host Link: answer with another SID
-    quint16 endCode = 0;        // FINS end code (MRES << 8 | SRES) to answer with; no data when it is an error
-    bool garbage = false;       // send bytes that are no frame at all instead of the answer
-    bool oversizedLength = false; // FINS: a header whose length field is far beyond any frame
-    int closeAfterFrames = 0;   // > 0: close the connection after answering this many frames
+    // Wait this long before the first byte of the answer. The command has
+    // already run (a delayed write changes memory at once). On the serial
+    // line the delay counts from the end of the request's line time.
+    int delayMs = 0;
+    // > 0: send each answer in pieces of this many bytes, with `chunkGapMs`
+    // between the end of one piece and the start of the next.
+    int chunkSize = 0;
+    int chunkGapMs = 0;
+    // Drop every command frame unexecuted and unanswered: reads are never
+    // answered and writes do NOT change memory. The frame still counts in
+    // Stats (finsFrames / hostLinkFrames).
+    bool silent = false;
+    // FINS: the answer's DA1 and SA1 are one above the exchanged values
+    // (the client's and the controller's node numbers), so neither matches.
+    bool wrongNode = false;
+    // FINS and Host Link: the answer's SID is the request's SID + 1 (mod 256).
+    bool wrongSid = false;
+    // FINS end code (MRES << 8 | SRES) to answer with, FINS/TCP and inside
+    // Host Link answers. An error code (nonzero once the relay flag 0x8000
+    // and the status flags 0x00C0 are masked) rejects the command: nothing
+    // is executed, memory is not changed, the answer carries no data. A
+    // code that is only flags (0x0040, 0x0080, 0x8000) runs the command and
+    // answers with that code and the data, as a controller in a non-fatal
+    // error state does.
+    quint16 endCode = 0;
+    // Instead of the answer, send bytes that are no frame at all: 22 bytes
+    // without the "FINS" magic on FINS/TCP; "#%GARBAGE!NOISE?~*" CR (no "@",
+    // but terminated) on Host Link. The command has run.
+    bool garbage = false;
+    // FINS: the answer's length field is 0x7FFFFFF0; the bytes after the
+    // header are those of the normal answer.
+    bool oversizedLength = false;
+    // > 0: close a TCP connection once this many command answers have been
+    // sent on it (counted per connection; a new connection starts at 0).
+    // Ignored on the serial line, which the controller cannot hang up.
+    int closeAfterFrames = 0;
     // Host Link only
-    bool badFcs = false;        // answer with a wrong check code
-    bool wrongUnit = false;     // answer with another unit number
-    quint8 hostLinkEndCode = 0; // Host Link end code to answer with (nonzero: no data)
-    bool missingTerminator = false; // answer without "*" CR
-    bool cutShort = false;      // answer missing part of its data
-    bool staleFirst = false;    // send a copy of the previous answer before the real one
+    bool badFcs = false;        // answer FCS is the right one XOR 0x5A
+    bool wrongUnit = false;     // answer carries unit + 1
+    // Host Link end code to answer with: nonzero gives "@", unit, "FA",
+    // this code, FCS, "*", CR, nothing else, and executes nothing.
+    quint8 hostLinkEndCode = 0;
+    bool missingTerminator = false; // answer ends after the FCS, without "*" CR
+    // The answer loses the second half of its data (rounded up) with the
+    // FINS/TCP length field and the Host Link FCS made to match, so it is
+    // well formed but too short; an answer without data loses the low byte
+    // of its end code instead. Applies to FINS/TCP as well.
+    bool cutShort = false;
+    // Before the real answer, send again the previous answer sent on this
+    // connection or line (as it went out, faults included), as a late answer
+    // to an earlier request would arrive. Nothing extra for the first answer.
+    bool staleFirst = false;
 };
 
 // Counters a test can wait on.
 struct Stats {
     int connections = 0;        // connections accepted (FINS and Host Link TCP)
     int finsFrames = 0;         // FINS command frames received (node requests excluded)
-    int hostLinkFrames = 0;     // Host Link frames received with a valid FCS
-    int writes = 0;             // memory area writes executed
+    int hostLinkFrames = 0;     // Host Link frames received with a valid FCS (any unit)
+    int writes = 0;             // memory area writes executed (end code normal)
 };
 
 class Simulator
