@@ -98,7 +98,7 @@ int CtlSession::open()
 
 void CtlSession::close()
 {
-    setWarningsShown(m_args.trace);
+    setWarningsShown(false);
     m_driver->DisConnectDrive();
     m_driver->DestroyFree();
     setWarningsShown(true);

@@ -9,9 +9,9 @@ namespace plcctl {
 
 void installTraceOutput(bool showFrames);
 
-// While false, warnings are dropped too (frame traces stay as chosen): for
+// While false, warnings are dropped (frame traces stay as chosen): for
 // plcctl's own DisConnectDrive at the end, whose "Disconnected" warning
-// tells the user nothing.
+// reports plcctl's own doing and would read like a fault.
 void setWarningsShown(bool shown);
 
 } // namespace plcctl

@@ -26,9 +26,10 @@ double RateMeter::perSecond() const
 
 namespace {
 
-QString rateText(double perSecond)
+// "-" until the rate is known (one read is no rate).
+QString rateText(const RateMeter &rate)
 {
-    return QString::number(perSecond, 'f', 1);
+    return rate.known() ? QString::number(rate.perSecond(), 'f', 1) : QStringLiteral("-");
 }
 
 QString cut(const QString &text, int width)
@@ -76,7 +77,7 @@ QStringList WatchTable::tableLines(int width) const
         const QString result = row.reads == 0 ? QStringLiteral("-") : resultText(row.last.errorCode);
         cells.append({row.tag.text, cut(row.values, 48), result,
                       row.lastSuccess.isEmpty() ? QStringLiteral("-") : row.lastSuccess,
-                      rateText(row.rate.perSecond())});
+                      rateText(row.rate)});
     }
     QList<int> widths;
     for (int c = 0; c < headers.size(); ++c) {
@@ -110,7 +111,7 @@ QString WatchTable::plainLine(int index) const
     if (row.last.errorCode == 0)
         text += QStringLiteral(" = ") + row.values;
     text += QStringLiteral(" result ") + resultText(row.last.errorCode);
-    text += QLatin1Char(' ') + rateText(row.rate.perSecond()) + QStringLiteral(" reads/s");
+    text += QLatin1Char(' ') + rateText(row.rate) + QStringLiteral(" reads/s");
     return text;
 }
 
@@ -119,7 +120,7 @@ QString WatchTable::jsonLine(int index, int round) const
     const Row &row = m_rows.at(index);
     const QString extra = QStringLiteral("\"round\":%1,\"readsPerSecond\":%2,\"lastSuccess\":%3")
                               .arg(round)
-                              .arg(rateText(row.rate.perSecond()))
+                              .arg(row.rate.known() ? rateText(row.rate) : QStringLiteral("null"))
                               .arg(row.lastSuccess.isEmpty() ? QStringLiteral("null")
                                                               : QLatin1Char('"') + row.lastSuccess + QLatin1Char('"'));
     return resultJson(QStringLiteral("watch"), row.tag.address, row.tag.type, row.tag.count, row.last, extra);

@@ -23,7 +23,9 @@ class RateMeter
 public:
     explicit RateMeter(int window = 20) : m_window(window) {}
     void record(qint64 ns);
+    // 0 until two reads are in.
     double perSecond() const;
+    bool known() const { return m_times.size() >= 2 && m_times.back() > m_times.front(); }
 
 private:
     int m_window;
