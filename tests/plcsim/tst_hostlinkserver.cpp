@@ -116,6 +116,9 @@ private slots:
         QTest::addColumn<QByteArray>("expected"); // without FCS, "*", CR
         QTest::newRow("unit 31") << 31 << hostLinkFrame("1FFA0" "00000000" "0101" "82" "0000" "00" "0001")
                                  << QByteArray("@1FFA" "0040" "000000" "0101" "0000" "0000");
+        QTest::newRow("driver's read of D100, 2 words")
+            << 0 << QByteArray("@00FA0" "00000000" "0101" "82" "0064" "00" "0002" "7D*\r")
+            << QByteArray("@00FA" "0040" "000000" "0101" "0000" "00000000");
         QTest::newRow("two words, SID 2A") << 0 << hostLinkFrame("00FA0" "0000002A" "0101" "82" "0000" "00" "0002")
                                            << QByteArray("@00FA" "0040" "00002A" "0101" "0000" "00000000");
         QTest::newRow("270 words") << 0 << hostLinkFrame("00FA0" "00000000" "0101" "82" "0000" "00" "010E")
@@ -183,7 +186,7 @@ private slots:
             client.send(QByteArray(1, c));
         QCOMPARE(client.readLine(), kReadD0Answer);
         // Noise before a frame and a frame cut off by a new one are dropped.
-        client.send("\x00noise" + QByteArray("@00FA00000") + kReadD0 + kReadD0);
+        client.send(QByteArray("\x00noise\r", 7) + QByteArray("@00FA00000") + kReadD0 + kReadD0);
         QCOMPARE(client.readLine(), kReadD0Answer);
         QCOMPARE(client.readLine(), kReadD0Answer);
     }

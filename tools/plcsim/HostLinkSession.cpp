@@ -19,21 +19,25 @@ HostLinkSession::HostLinkSession(SimState *state, Link *link, QObject *parent)
 
 Session::Take HostLinkSession::takeFrame(QByteArray &buffer, QByteArray &frame, Reply &)
 {
-    const int cr = buffer.indexOf('\r');
-    if (cr < 0) {
-        const int at = buffer.indexOf('@');
-        if (at < 0 || buffer.size() > kMaxBuffered)
-            buffer.clear(); // line noise, or a frame that never ends
-        else
-            buffer.remove(0, at);
-        return Take::Incomplete;
+    for (;;) {
+        const int cr = buffer.indexOf('\r');
+        if (cr < 0) {
+            const int at = buffer.indexOf('@');
+            if (at < 0 || buffer.size() > kMaxBuffered)
+                buffer.clear(); // line noise, or a frame that never ends
+            else
+                buffer.remove(0, at);
+            return Take::Incomplete;
+        }
+        // "@" never occurs inside a frame: the last one before CR starts it.
+        // A CR without any "@" before it ends noise; look further.
+        const int at = buffer.lastIndexOf('@', cr);
+        if (at >= 0)
+            frame = buffer.mid(at, cr + 1 - at);
+        buffer.remove(0, cr + 1);
+        if (at >= 0)
+            return Take::Frame;
     }
-    // "@" never occurs inside a frame: the last one before CR starts it.
-    const int at = buffer.lastIndexOf('@', cr);
-    if (at >= 0)
-        frame = buffer.mid(at, cr + 1 - at);
-    buffer.remove(0, cr + 1);
-    return at >= 0 ? Take::Frame : Take::Incomplete;
 }
 
 Session::Reply HostLinkSession::handleFrame(const QByteArray &frame)
