@@ -386,6 +386,12 @@ void TestPlcctlValues::watchTableFitsTheTerminal()
     table.update(0, holding(QVariant::fromValue(many), Int16), 0);
     for (const QString &line : table.tableLines(40))
         QVERIFY2(line.size() <= 40, qPrintable(line));
+    // On a wide enough terminal only the value gives way: the rate stays whole.
+    const QStringList wide = table.tableLines(90);
+    for (const QString &line : wide)
+        QVERIFY2(line.size() <= 90, qPrintable(line));
+    QVERIFY2(wide.at(0).endsWith(QLatin1String("READS/S")), qPrintable(wide.at(0)));
+    QVERIFY2(wide.at(1).contains(QLatin1String("...")), qPrintable(wide.at(1)));
     for (const QString &line : table.tableLines(0))
         QVERIFY2(line.size() < 140, qPrintable(line)); // a long value is cut even without a width
 }

@@ -70,15 +70,16 @@ void WatchTable::update(int index, const CLabelVariable &result, qint64 nowNs)
 
 QStringList WatchTable::tableLines(int width) const
 {
-    QStringList headers = {QStringLiteral("TAG"), QStringLiteral("VALUE"), QStringLiteral("RESULT"),
-                           QStringLiteral("LAST OK"), QStringLiteral("READS/S")};
+    const QStringList headers = {QStringLiteral("TAG"), QStringLiteral("VALUE"), QStringLiteral("RESULT"),
+                                 QStringLiteral("LAST OK"), QStringLiteral("READS/S")};
     QList<QStringList> cells;
     for (const Row &row : m_rows) {
         const QString result = row.reads == 0 ? QStringLiteral("-") : resultText(row.last.errorCode);
-        cells.append({row.tag.text, cut(row.values, 48), result,
-                      row.lastSuccess.isEmpty() ? QStringLiteral("-") : row.lastSuccess,
-                      rateText(row.rate)});
+        cells.append({row.tag.text, row.values, result,
+                      row.lastSuccess.isEmpty() ? QStringLiteral("-") : row.lastSuccess, rateText(row.rate)});
     }
+    constexpr int ValueColumn = 1;
+    constexpr int Gap = 2;
     QList<int> widths;
     for (int c = 0; c < headers.size(); ++c) {
         int w = headers.at(c).size();
@@ -86,6 +87,16 @@ QStringList WatchTable::tableLines(int width) const
             w = std::max(w, int(line.at(c).size()));
         widths.append(w);
     }
+    // Long values give way: the other columns stay whole when the terminal
+    // is wide enough for them.
+    int others = 0;
+    for (int c = 0; c < widths.size(); ++c)
+        others += c == ValueColumn ? Gap : widths.at(c) + Gap;
+    const int valueRoom = width > 0 ? std::max(8, width - others) : 60;
+    widths[ValueColumn] = std::min(widths.at(ValueColumn), valueRoom);
+    for (QStringList &line : cells)
+        line[ValueColumn] = cut(line.at(ValueColumn), widths.at(ValueColumn));
+
     auto render = [&](const QStringList &line) {
         QString text;
         for (int c = 0; c < line.size(); ++c) {
@@ -93,7 +104,7 @@ QStringList WatchTable::tableLines(int width) const
             const bool last = c == line.size() - 1;
             text += last ? line.at(c).rightJustified(widths.at(c)) : line.at(c).leftJustified(widths.at(c));
             if (!last)
-                text += QStringLiteral("  ");
+                text += QString(Gap, QLatin1Char(' '));
         }
         return cut(text, width);
     };
