@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/timerfd.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -37,14 +38,14 @@ SerialLine::SerialLine(int baud, QObject *parent)
     : Link(parent), m_baud(baud > 0 ? baud : 9600),
       m_charNs(qint64(1000000000) * kBitsPerChar / (baud > 0 ? baud : 9600))
 {
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &SerialLine::pace);
 }
 
 SerialLine::~SerialLine()
 {
     delete m_notifier;
+    delete m_timerNotifier;
+    if (m_timerFd >= 0)
+        ::close(m_timerFd);
     if (m_master >= 0)
         ::close(m_master);
     if (m_slave >= 0)
@@ -54,6 +55,9 @@ SerialLine::~SerialLine()
 bool SerialLine::open()
 {
     char name[256] = {};
+    m_timerFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (m_timerFd < 0)
+        return false;
     if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
         return false;
     termios tio{};
@@ -70,6 +74,13 @@ bool SerialLine::open()
     m_path = QString::fromLocal8Bit(name);
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SerialLine::readMaster);
+    m_timerNotifier = new QSocketNotifier(m_timerFd, QSocketNotifier::Read, this);
+    connect(m_timerNotifier, &QSocketNotifier::activated, this, [this] {
+        quint64 expirations;
+        [[maybe_unused]] const ssize_t n = ::read(m_timerFd, &expirations, sizeof expirations);
+        if (!m_out.isEmpty())
+            pace();
+    });
     return true;
 }
 
@@ -112,8 +123,7 @@ void SerialLine::pace()
         m_sent = due;
     }
     if (m_sent < m_out.size()) {
-        const qint64 nextNs = m_baseNs + (m_sent + 1) * m_charNs;
-        m_timer.start(int((nextNs - now + 999999) / 1000000));
+        wakeAt(m_baseNs + (m_sent + 1) * m_charNs);
         return;
     }
     m_lineFreeNs = m_baseNs + m_out.size() * m_charNs;
@@ -122,6 +132,15 @@ void SerialLine::pace()
     m_done = nullptr;
     if (done)
         done();
+}
+
+void SerialLine::wakeAt(qint64 ns)
+{
+    // nowNs() reads the steady clock, which is CLOCK_MONOTONIC here.
+    itimerspec spec{};
+    spec.it_value.tv_sec = time_t(ns / 1000000000);
+    spec.it_value.tv_nsec = long(ns % 1000000000);
+    ::timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME, &spec, nullptr);
 }
 
 void SerialLine::put(const char *data, int size)

@@ -10,8 +10,6 @@
 
 #include "Link.h"
 
-#include <QTimer>
-
 class QSocketNotifier;
 
 namespace plcsim {
@@ -37,6 +35,7 @@ public:
 private:
     void readMaster();
     void pace();
+    void wakeAt(qint64 ns);
     void put(const char *data, int size);
 
     int m_baud;
@@ -45,13 +44,16 @@ private:
     int m_slave = -1; // held open so the master never reads EIO between clients
     QString m_path;
     QSocketNotifier *m_notifier = nullptr;
+    // Pacing wakes up from a timerfd: Qt timers round to whole milliseconds,
+    // which at 115200 baud is eleven characters.
+    int m_timerFd = -1;
+    QSocketNotifier *m_timerNotifier = nullptr;
 
     QByteArray m_out;     // the transmission in progress
     int m_sent = 0;
     qint64 m_baseNs = 0;  // when its first character started
     qint64 m_lineFreeNs = 0;
     Done m_done;
-    QTimer m_timer;
 };
 
 } // namespace plcsim
