@@ -75,11 +75,14 @@ echo "== unit tests: ${UNIT_TESTS[*]:-none}"
 cmake --build "$BUILD" -j"$JOBS" --target LibFinsNet LibHLink "${UNIT_TESTS[@]}"
 BUILT=$(date +%s)
 
-file "$BUILD"/finsnet/libLibFinsNet.so "$BUILD"/hlink/libLibHLink.so
+for lib in "$BUILD"/finsnet/libLibFinsNet.so "$BUILD"/hlink/libLibHLink.so; do
+    machine="$(aarch64-linux-gnu-readelf -h "$lib" | sed -n 's/^ *Machine: *//p')"
+    echo "== $lib: $machine"
+    [ "$machine" = AArch64 ] || { echo "not an AArch64 library" >&2; exit 1; }
+done
 
 # The toolchain file names qemu as the emulator, so ctest runs the aarch64
 # test executables through it.
-export QEMU_LD_PREFIX=/usr/aarch64-linux-gnu
 ctest --test-dir "$BUILD" -L unit --output-on-failure -j"$JOBS"
 END=$(date +%s)
 echo "== aarch64: configure+build $((BUILT - START)) s, unit tests $((END - BUILT)) s"

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# First step on a fresh Debian machine: installs the missing build
+# dependencies (apt-get; root or sudo), configures and builds everything in
+# build/ (plug-ins, plcsim, plcctl, benchmarks, tests), then runs the demo.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+JOBS="${PLC_JOBS:-2}"
+
+"$ROOT/cmake/debian-deps.sh" cmake g++ make ccache qtbase5-dev libqt5serialport5-dev pkg-config
+
+cmake -S "$ROOT" -B "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$ROOT/build" -j"$JOBS"
+
+if [ -x "$ROOT/scripts/demo.sh" ]; then
+    "$ROOT/scripts/demo.sh"
+elif [ -f "$ROOT/scripts/demo.sh" ]; then
+    bash "$ROOT/scripts/demo.sh"
+fi
