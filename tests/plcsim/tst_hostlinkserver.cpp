@@ -5,6 +5,7 @@
 #include "RawClient.h"
 #include "TestSupport.h"
 
+#include <QSerialPort>
 #include <QtTest>
 
 using namespace plcsim;
@@ -73,6 +74,26 @@ private slots:
         line.send(kWriteD100);
         QCOMPARE(line.readLine(), kWriteAnswer);
         QCOMPARE(sim->word(Area::D, 100), quint16(12));
+    }
+
+    void serialPortClientReopens()
+    {
+        // The way the driver opens the line: QSerialPort on the slave side.
+        // Closing it and opening it again must leave the line working.
+        sim->setWord(Area::D, 0, 0x1234);
+        const QString path = sim->startHostLinkSerial(115200);
+        for (int round = 0; round < 2; ++round) {
+            QSerialPort port(path);
+            QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+            port.setBaudRate(115200);
+            port.setParity(QSerialPort::EvenParity); // refused on a pseudo-terminal; harmless
+            port.write(kReadD0);
+            QByteArray answer;
+            while (!answer.endsWith('\r') && port.waitForReadyRead(rawclient::kWaitMs))
+                answer += port.readAll();
+            QCOMPARE(answer, kReadD0Answer);
+            port.close();
+        }
     }
 
     void longAnswerOverSerial()
