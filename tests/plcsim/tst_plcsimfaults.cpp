@@ -200,6 +200,28 @@ private slots:
         QCOMPARE(again.readFinsFrame().size(), 34);
     }
 
+    void finsHandshakeFaults()
+    {
+        Faults f;
+        f.handshakeError = 0x20;
+        f.wrongSid = true; // command faults leave the handshake alone
+        sim->setFaults(f);
+        Tcp refused;
+        QVERIFY(refused.connectTo(finsPort));
+        refused.send(rawclient::nodeRequest(5));
+        QCOMPARE(refused.readFinsFrame(), fromHex("46494E53 00000008 00000003 00000020"));
+        QVERIFY(refused.waitClosed());
+
+        f = Faults();
+        f.silentHandshake = true;
+        sim->setFaults(f);
+        Tcp ignored;
+        QVERIFY(ignored.connectTo(finsPort));
+        ignored.send(rawclient::nodeRequest(5));
+        QVERIFY(ignored.readFor(200).isEmpty());
+        QCOMPARE(ignored.socket().state(), QAbstractSocket::ConnectedState);
+    }
+
     // ---- Host Link ----
 
     void hostLinkSilentAndEndCodes()

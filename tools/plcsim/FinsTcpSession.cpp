@@ -131,7 +131,11 @@ Session::Reply FinsTcpSession::nodeRequest(const QByteArray &frame)
     {
         QMutexLocker lock(&m_state->mutex);
         server = m_state->serverNode;
-        if (requested > 254)
+        if (m_state->faults.silentHandshake)
+            return r;
+        if (m_state->faults.handshakeError != 0)
+            error = m_state->faults.handshakeError;
+        else if (requested > 254)
             error = ErrNodeOutOfRange;
         else
             node = assignNode(static_cast<int>(requested), error);

@@ -59,7 +59,8 @@ constexpr Area emBank(int bank) { return static_cast<Area>(0xA0 + bank); }
 //
 // Scope: faults act on command frames only, that is FINS/TCP command 2
 // frames and Host Link "FA" frames addressed to this unit with a valid FCS.
-// The FINS node address handshake, FINS/TCP error notifications and Host
+// The FINS node address handshake (but for the two handshake faults at the
+// end, which touch nothing else), FINS/TCP error notifications and Host
 // Link protocol error answers (13 FCS error, 14 format error, 18 frame
 // length error, "IC" undefined command) are never altered, except that
 // `silent` drops those Host Link error answers too. The settings are read
@@ -123,6 +124,12 @@ struct Faults {
     // connection or line (as it went out, faults included), as a late answer
     // to an earlier request would arrive. Nothing extra for the first answer.
     bool staleFirst = false;
+    // FINS node address handshake (the faults above leave it alone):
+    // nonzero refuses every node request with an error notification carrying
+    // this code, then closes the connection ...
+    quint32 handshakeError = 0;
+    // ... or leave node requests unanswered (the connection stays open).
+    bool silentHandshake = false;
 };
 
 // Counters a test can wait on.
@@ -160,7 +167,8 @@ public:
     Faults faults() const;
     Stats stats() const;
 
-    // Drop every open connection (the controller closes them).
+    // Drop every open TCP connection (the controller closes them); the
+    // serial line stays as it is.
     void dropConnections();
 
     // Memory image, shared by all protocols. Sizes: CIO 6144, W 512, H 1536,

@@ -117,6 +117,8 @@ int main(int argc, char *argv[])
         {"no-terminator", "Fault: Host Link answers without \"*\" CR."},
         {"cut-short", "Fault: answers lose part of their data."},
         {"stale-first", "Fault: send a copy of the previous answer before each answer."},
+        {"refuse-node", "Fault: refuse every FINS node request with error code HEX.", "HEX"},
+        {"silent-handshake", "Fault: leave FINS node requests unanswered."},
     };
     parser.addOptions(options);
     parser.process(app);
@@ -130,14 +132,14 @@ int main(int argc, char *argv[])
         return false;
     };
 
-    int finsPort = -1, hostLinkPort = -1, baud = 0, unit = 0, node = 1, endCode = 0, hlEndCode = 0;
+    int finsPort = -1, hostLinkPort = -1, baud = 0, unit = 0, node = 1, endCode = 0, hlEndCode = 0, refuse = 0;
     plcsim::Faults f;
     if (!number("fins-port", 10, 0, 65535, finsPort) || !number("hostlink-port", 10, 0, 65535, hostLinkPort)
         || !number("serial", 10, 50, 4000000, baud) || !number("unit", 10, 0, 31, unit)
         || !number("node", 10, 1, 254, node) || !number("delay", 10, 0, 600000, f.delayMs)
         || !number("chunk", 10, 1, 65535, f.chunkSize) || !number("chunk-gap", 10, 0, 600000, f.chunkGapMs)
         || !number("end-code", 16, 0, 0xFFFF, endCode) || !number("close-after", 10, 1, 1000000, f.closeAfterFrames)
-        || !number("hl-end-code", 16, 0, 0xFF, hlEndCode))
+        || !number("hl-end-code", 16, 0, 0xFF, hlEndCode) || !number("refuse-node", 16, 0, 0xFFFF, refuse))
         return 2;
     if (finsPort < 0 && hostLinkPort < 0 && baud == 0) {
         fail(QStringLiteral("nothing to serve: give --fins-port, --hostlink-port or --serial"));
@@ -155,6 +157,8 @@ int main(int argc, char *argv[])
     f.missingTerminator = parser.isSet(QStringLiteral("no-terminator"));
     f.cutShort = parser.isSet(QStringLiteral("cut-short"));
     f.staleFirst = parser.isSet(QStringLiteral("stale-first"));
+    f.handshakeError = quint32(refuse);
+    f.silentHandshake = parser.isSet(QStringLiteral("silent-handshake"));
 
     if (!installSignalHandlers(app)) {
         fail(QStringLiteral("cannot install signal handlers"));
