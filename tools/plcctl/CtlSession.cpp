@@ -11,13 +11,11 @@
 
 namespace plcctl {
 
-namespace {
-
 // Hosts never delete a driver (the interface has no public destructor);
-// the object stays referenced here for the life of the process.
+// the object stays referenced here for the life of the process. External
+// linkage, so the store is not optimised away and leak checkers see the
+// object as still in use.
 CDriveBaseClass *g_keptDriver = nullptr;
-
-} // namespace
 
 CtlSession::CtlSession(const CtlArguments &args, const QString &programDir)
     : m_args(args), m_programDir(programDir)
