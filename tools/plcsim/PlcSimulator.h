@@ -14,7 +14,10 @@
 //   connection is closed. A frame without the "FINS" magic (0x01), with a
 //   length field above 2020 (0x02) or of an unknown command (0x03) gets an
 //   error notification and the connection is closed. A command whose ICF
-//   has bit 0 set runs but is not answered.
+//   has bit 0 set runs but is not answered; a command 2 frame too short to
+//   hold a FINS header and command code is dropped. A requested node equal
+//   to the controller's own is accepted (no 0x24), so a client that picks
+//   its node at random never fails on that.
 // - Memory area commands: end codes 1001/1002 (parameters or write data too
 //   long/short), 1101 (area unknown), 1103 (start address out of range, bit
 //   number not 00 on word access or above 15 on bit access), 1104 (beyond
@@ -26,6 +29,7 @@
 //   end code 13, a malformed "FA" frame 14, a frame above 1115 characters
 //   18, a header code other than "FA" the "IC" answer. The response wait
 //   time digit of a request delays its answer by that many times 10 ms.
+//   Answers carry the request's DA2 and SA2 exchanged, as FINS answers do.
 //
 // All servers run on a thread of their own, so a driver that blocks its
 // calling thread while it waits for an answer can talk to a simulator
