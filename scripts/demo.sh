@@ -87,8 +87,12 @@ show "${HOSTLINK[@]}" read D120 Int32 2
 show "${HOSTLINK[@]}" read D130 Double
 show "${HOSTLINK[@]}" read W10.3 Bool 3
 
-step "The REAL -123.456 in PLC words: D110 = 0xE979, D111 = 0xC2F6 (low word first)"
-show "${FINS[@]}" read D110 UInt16 2
+step "The REAL -123.456 (0xC2F6E979) in PLC words: low word first"
+OUT="$(show "${FINS[@]}" read D110 UInt16 2)"
+echo "$OUT"
+WORDS="$(sed -n 's/^D110 UInt16\[2\] = //p' <<<"$OUT")"
+# shellcheck disable=SC2086 # two numbers, split on purpose
+printf 'in hex: D110 = %04X, D111 = %04X\n' $WORDS
 
 step "Write through Host Link, read through FINS/TCP"
 show "${HOSTLINK[@]}" write D200 UInt64 18446744073709551615
