@@ -1,0 +1,220 @@
+// Read latency of the FINS/TCP plug-in against plcsim running as a separate
+// process, compared with a minimal blocking socket client doing the same
+// requests (the floor: kernel plus simulator).
+//
+//   bench_fins [--reads N] [--plcsim PATH] [--plugin PATH]
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLibrary>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "CDriveBaseClass.h"
+
+namespace {
+
+using Sample = std::vector<double>; // microseconds per read
+
+// The floor: one blocking socket, frames built by hand, nothing else.
+class RawClient
+{
+public:
+    bool open(quint16 port)
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr {};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(port);
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0)
+            return false;
+        const unsigned char request[20] = {'F', 'I', 'N', 'S', 0, 0, 0, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        if (!sendAll(request, sizeof request))
+            return false;
+        unsigned char answer[24];
+        if (!recvFrame(answer, sizeof answer))
+            return false;
+        clientNode = answer[19];
+        serverNode = answer[23];
+        return true;
+    }
+    ~RawClient()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    bool read(int word, int words)
+    {
+        unsigned char f[34] = {'F', 'I', 'N', 'S', 0, 0, 0, 26, 0, 0, 0, 2, 0, 0, 0, 0,
+                               0x80, 0, 2, 0, serverNode, 0, 0, clientNode, 0, sid++, 1, 1, 0x82,
+                               (unsigned char)(word >> 8), (unsigned char)word, 0,
+                               (unsigned char)(words >> 8), (unsigned char)words};
+        if (!sendAll(f, sizeof f))
+            return false;
+        return recvFrame(buffer, sizeof buffer);
+    }
+
+private:
+    bool sendAll(const unsigned char *p, size_t n)
+    {
+        while (n > 0) {
+            const ssize_t k = ::send(fd, p, n, 0);
+            if (k <= 0)
+                return false;
+            p += k;
+            n -= size_t(k);
+        }
+        return true;
+    }
+    bool recvExactly(unsigned char *p, size_t n)
+    {
+        while (n > 0) {
+            const ssize_t k = ::recv(fd, p, n, 0);
+            if (k <= 0)
+                return false;
+            p += k;
+            n -= size_t(k);
+        }
+        return true;
+    }
+    bool recvFrame(unsigned char *p, size_t capacity)
+    {
+        if (!recvExactly(p, 8))
+            return false;
+        const size_t length = size_t(p[4]) << 24 | size_t(p[5]) << 16 | size_t(p[6]) << 8 | p[7];
+        return 8 + length <= capacity && recvExactly(p + 8, length);
+    }
+
+    int fd = -1;
+    unsigned char serverNode = 0, clientNode = 0, sid = 0;
+    unsigned char buffer[4096];
+};
+
+double percentile(Sample s, double p)
+{
+    std::sort(s.begin(), s.end());
+    const size_t i = std::min(s.size() - 1, size_t(p * double(s.size() - 1) + 0.5));
+    return s[i];
+}
+
+Sample measure(int reads, const std::function<bool()> &once)
+{
+    for (int i = 0; i < 100; ++i) // warm up
+        once();
+    Sample s;
+    s.reserve(size_t(reads));
+    QElapsedTimer t;
+    for (int i = 0; i < reads; ++i) {
+        t.start();
+        if (!once()) {
+            std::fprintf(stderr, "read %d failed\n", i);
+            std::exit(1);
+        }
+        s.push_back(double(t.nsecsElapsed()) / 1000.0);
+    }
+    return s;
+}
+
+double total(const Sample &s)
+{
+    double sum = 0;
+    for (double v : s)
+        sum += v;
+    return sum;
+}
+
+void report(const char *name, const Sample &plugin, const Sample &floor)
+{
+    const auto line = [](const char *who, const Sample &s) {
+        std::printf("  %-8s median %8.1f us  p99 %8.1f us  %9.0f reads/s\n", who, percentile(s, 0.5),
+                    percentile(s, 0.99), double(s.size()) * 1e6 / total(s));
+    };
+    std::printf("%s (%zu reads)\n", name, plugin.size());
+    line("plug-in", plugin);
+    line("floor", floor);
+    std::printf("  ratio plug-in/floor: median %.2f, throughput %.2f\n",
+                percentile(plugin, 0.5) / percentile(floor, 0.5), total(plugin) / total(floor));
+    const size_t k = std::min<size_t>(1000, plugin.size() / 2);
+    const Sample first(plugin.begin(), plugin.begin() + long(k));
+    const Sample last(plugin.end() - long(k), plugin.end());
+    std::printf("  plug-in first %zu reads median %.1f us, last %zu median %.1f us\n", k, percentile(first, 0.5), k,
+                percentile(last, 0.5));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments();
+    const auto option = [&](const QString &name, const QString &fallback) {
+        const int i = args.indexOf(name);
+        return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : fallback;
+    };
+    const int reads = option(QStringLiteral("--reads"), QStringLiteral("5000")).toInt();
+    const QString simPath = option(QStringLiteral("--plcsim"), QStringLiteral(PLCSIM_PROGRAM));
+    const QString pluginPath = option(QStringLiteral("--plugin"), QStringLiteral(PLC_FINS_PLUGIN));
+
+    QProcess sim;
+    // Quiet: nobody reads its traces, and a full pipe would stall it.
+    sim.start(simPath, {QStringLiteral("--fins-port"), QStringLiteral("0"), QStringLiteral("--quiet")});
+    QByteArray banner;
+    QRegularExpressionMatch m;
+    while (sim.waitForReadyRead(5000)) {
+        banner += sim.readAllStandardOutput();
+        m = QRegularExpression(QStringLiteral("FINS/TCP listening on [0-9.]+:(\\d+)")).match(QString::fromLocal8Bit(banner));
+        if (m.hasMatch())
+            break;
+    }
+    if (!m.hasMatch()) {
+        std::fprintf(stderr, "plcsim did not start: %s\n", sim.readAllStandardError().constData());
+        return 1;
+    }
+    const quint16 port = quint16(m.captured(1).toUInt());
+
+    QLibrary library(pluginPath);
+    auto entry = reinterpret_cast<CDriveBaseClass *(*)()>(library.resolve("getSharedLibrary"));
+    if (!entry) {
+        std::fprintf(stderr, "cannot load %s\n", qPrintable(pluginPath));
+        return 1;
+    }
+    CDriveBaseClass *driver = entry();
+    if (driver->ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(port)) != 0) {
+        std::fprintf(stderr, "plug-in cannot connect\n");
+        return 1;
+    }
+    RawClient raw;
+    if (!raw.open(port)) {
+        std::fprintf(stderr, "raw client cannot connect\n");
+        return 1;
+    }
+    std::printf("plcsim pid %lld on port %u, %d reads per series\n", sim.processId(), port, reads);
+
+    const auto pluginRead = [&](int words) {
+        return [&, words] { return driver->ReadVariable(QStringLiteral("D100"), UInt16, words).errorCode == 0; };
+    };
+    const auto rawRead = [&](int words) { return [&, words] { return raw.read(100, words); }; };
+    const Sample floor1 = measure(reads, rawRead(1));
+    const Sample plugin1 = measure(reads, pluginRead(1));
+    report("1 word", plugin1, floor1);
+    const Sample floor500 = measure(reads, rawRead(500));
+    const Sample plugin500 = measure(reads, pluginRead(500));
+    report("500 words", plugin500, floor500);
+
+    driver->DisConnectDrive();
+    sim.terminate();
+    sim.waitForFinished(3000);
+    return 0;
+}
