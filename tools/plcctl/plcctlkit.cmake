@@ -10,12 +10,11 @@ add_library(plcctlkit STATIC
   ${PLCCTL_DIR}/ResultReport.h ${PLCCTL_DIR}/ResultReport.cpp
   ${PLCCTL_DIR}/WatchTable.h ${PLCCTL_DIR}/WatchTable.cpp
   ${PLCCTL_DIR}/PluginLoader.h ${PLCCTL_DIR}/PluginLoader.cpp
-  # A host compiles the value type's members itself; each plug-in carries its own copy.
-  ${PROJECT_SOURCE_DIR}/common/CLabelVariable.cpp
-  ${PROJECT_SOURCE_DIR}/common/CLabelVariableMath.cpp
 )
 target_include_directories(plcctlkit PUBLIC ${PLCCTL_DIR} ${PROJECT_SOURCE_DIR}/common)
-target_link_libraries(plcctlkit PUBLIC Qt5::Core)
+# Like any host: the value type's code from the library hosts link (each
+# plug-in carries its own copy).
+target_link_libraries(plcctlkit PUBLIC PlcLabelVariable Qt5::Core)
 
 # Where a short driver name is looked for besides the program's own directory:
 # the install tree (relative to bin/) and, for a program run from the build
