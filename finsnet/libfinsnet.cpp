@@ -88,13 +88,17 @@ long long LibFinsNet::wordsCovered(DataType type, int bit, int count) const
 
 CLabelVariable LibFinsNet::ReadVariable(QString address, DataType type, int count)
 {
-    CLabelVariable result = TagRequest::freshResult();
+    // The read step sets the timestamp itself (null when it fails), so the
+    // time of the call is taken only when the checks refuse the tag: reading
+    // the local time costs more than a whole exchange's bookkeeping.
+    CLabelVariable result;
     const AreaType area = getArea(address);
     const int word = getAddr(address, area);
     const int bit = getmodule_BIT(address, area);
     const int code = TagRequest::check(word, bit, area, count, type, wordsCovered(type, bit, count));
     if (code != TagRequest::Success) {
         result.errorCode = code;
+        result.timestamp = QDateTime::currentDateTime();
     } else {
         const CLabelVariable read = Read_data(word, type, count, bit, area, address);
         result.errorCode = read.errorCode;
