@@ -10,11 +10,23 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# "pkg" means the native architecture (or an architecture-independent
+# package); with multiarch, other architectures of it may be installed too.
+installed() {
+    local name="$1" arch
+    if [[ "$name" == *:* ]]; then
+        arch="${name#*:}"
+        name="${name%%:*}"
+    else
+        arch="$(dpkg --print-architecture)"
+    fi
+    dpkg-query -W -f='${db:Status-Status} ${Architecture}\n' "$name" 2>/dev/null |
+        grep -Eq "^installed ($arch|all)\$"
+}
+
 missing=()
 for p in "$@"; do
-    if [ "$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null)" != installed ]; then
-        missing+=("$p")
-    fi
+    installed "$p" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

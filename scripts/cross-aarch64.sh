@@ -21,10 +21,6 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-installed() {
-    [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null)" = installed ]
-}
-
 # Debian sources in deb822 form may restrict themselves to some
 # architectures ("Architectures: amd64"); arm64 packages then never show up.
 arm64_blocked_sources() {
@@ -34,16 +30,10 @@ arm64_blocked_sources() {
 }
 
 install_missing() {
-    local missing=()
-    for p in "${HOST_PACKAGES[@]}" "${ARM64_PACKAGES[@]}"; do
-        installed "$p" || missing+=("$p")
-    done
     if ! dpkg --print-foreign-architectures | grep -qx arm64; then
         echo "== adding the arm64 architecture (dpkg multiarch)"
         as_root dpkg --add-architecture arm64
-        missing+=("${ARM64_PACKAGES[@]}")
     fi
-    [ ${#missing[@]} -eq 0 ] && return 0
     local blocked
     blocked="$(arm64_blocked_sources)"
     if [ -n "$blocked" ]; then
@@ -52,9 +42,7 @@ install_missing() {
             as_root sed -i -E 's/^(Architectures:.*)$/\1 arm64/I' "$f"
         done
     fi
-    echo "== installing: ${missing[*]}"
-    as_root apt-get update
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+    "$ROOT/cmake/debian-deps.sh" "${HOST_PACKAGES[@]}" "${ARM64_PACKAGES[@]}"
 }
 
 install_missing

@@ -6,10 +6,14 @@
 #
 #   scripts/test.sh              both builds
 #   PLC_JOBS=4 scripts/test.sh   more parallel jobs (default 2)
+#   PLC_BUILD_DIR=/tmp/b PLC_ASAN_BUILD_DIR=/tmp/a scripts/test.sh
+#                                other build directories
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="${PLC_JOBS:-2}"
+BUILD_DIR="${PLC_BUILD_DIR:-$ROOT/build}"
+ASAN_BUILD_DIR="${PLC_ASAN_BUILD_DIR:-$ROOT/build-asan}"
 
 "$ROOT/cmake/debian-deps.sh" cmake g++ make ccache qtbase5-dev libqt5serialport5-dev pkg-config
 
@@ -22,9 +26,10 @@ TIMES=()
 FAILED=()
 
 run_suite() {
-    local name="$1"
+    local dir="$1" name
+    name="$(basename "$dir")"
     shift
-    local dir="$ROOT/$name" t0 t1 t2
+    local t0 t1 t2
     echo "== $name: configure and build"
     t0=$(date +%s)
     if ! cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"; then
@@ -44,8 +49,8 @@ run_suite() {
     TIMES+=("$name: configure+build $((t1 - t0)) s, tests $((t2 - t1)) s")
 }
 
-run_suite build -DPLC_SANITIZE=OFF
-run_suite build-asan -DPLC_SANITIZE=ON
+run_suite "$BUILD_DIR" -DPLC_SANITIZE=OFF
+run_suite "$ASAN_BUILD_DIR" -DPLC_SANITIZE=ON
 
 printf '== %s\n' "${TIMES[@]}"
 if [ ${#FAILED[@]} -ne 0 ]; then
