@@ -1,0 +1,213 @@
+// Host Link read latency: the plug-in against plcsim running as its own
+// process, compared with the floor a minimal blocking socket client gets from
+// the same simulator, and over a 115200 baud pseudo-terminal with the time
+// the request and answer take on the line.
+//
+// bench_hlink [reads]   (default 2000 over TCP, a quarter of it over serial)
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLibrary>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "CDriveBaseClass.h"
+
+namespace {
+
+struct Figures {
+    double median = 0;
+    double p99 = 0;
+    double mean = 0;
+};
+
+Figures figures(std::vector<double> us)
+{
+    Figures f;
+    if (us.empty())
+        return f;
+    std::sort(us.begin(), us.end());
+    f.median = us[us.size() / 2];
+    f.p99 = us[std::min(us.size() - 1, us.size() * 99 / 100)];
+    double sum = 0;
+    for (double x : us)
+        sum += x;
+    f.mean = sum / double(us.size());
+    return f;
+}
+
+void print(const char *what, const Figures &f, int n)
+{
+    std::printf("%-34s n=%5d  median %9.1f us  p99 %9.1f us  reads/s %8.0f\n", what, n, f.median, f.p99,
+                f.mean > 0 ? 1e6 / f.mean : 0.0);
+}
+
+// Read D0, one word, for unit 1: "@01FA000000000" "0101" "82" "0000" "00" "0001".
+QByteArray rawRequest()
+{
+    QByteArray body = "@01FA0000000000101820000000001";
+    unsigned char x = 0;
+    for (char c : body)
+        x ^= static_cast<unsigned char>(c);
+    return body + QByteArray::number(x, 16).rightJustified(2, '0').toUpper() + "*\r";
+}
+
+// The floor: connect, then send and block on recv until "*" CR.
+class RawClient
+{
+public:
+    bool open(quint16 port)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(port);
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return m_fd >= 0 && ::connect(m_fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0;
+    }
+    ~RawClient()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool exchange(const QByteArray &request)
+    {
+        if (::send(m_fd, request.constData(), size_t(request.size()), 0) != request.size())
+            return false;
+        QByteArray answer;
+        char buffer[2048];
+        while (!answer.contains("*\r")) {
+            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                return false;
+            answer.append(buffer, int(n));
+        }
+        return answer.startsWith("@01FA00");
+    }
+
+private:
+    int m_fd = -1;
+};
+
+bool startSimulator(QProcess &sim, quint16 *tcpPort, QString *pts)
+{
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(QStringLiteral(PLCSIM_PROGRAM), {QStringLiteral("--hostlink-port"), QStringLiteral("0"),
+                                              QStringLiteral("--serial"), QStringLiteral("115200"),
+                                              QStringLiteral("--unit"), QStringLiteral("1"),
+                                              QStringLiteral("--quiet")});
+    if (!sim.waitForStarted(5000))
+        return false;
+    QString banner;
+    while ((*tcpPort == 0 || pts->isEmpty()) && sim.waitForReadyRead(5000)) {
+        banner += QString::fromLocal8Bit(sim.readAll());
+        const auto tcp = QRegularExpression(QStringLiteral("Host Link TCP listening on [0-9.]+:(\\d+)")).match(banner);
+        if (tcp.hasMatch())
+            *tcpPort = quint16(tcp.captured(1).toUInt());
+        const auto serial = QRegularExpression(QStringLiteral("Host Link serial on (\\S+) at")).match(banner);
+        if (serial.hasMatch())
+            *pts = serial.captured(1);
+    }
+    return *tcpPort != 0 && !pts->isEmpty();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int reads = argc > 1 ? std::max(100, QByteArray(argv[1]).toInt()) : 2000;
+
+    QProcess sim;
+    quint16 port = 0;
+    QString pts;
+    if (!startSimulator(sim, &port, &pts)) {
+        std::fprintf(stderr, "bench_hlink: cannot start %s\n", PLCSIM_PROGRAM);
+        return 1;
+    }
+    QLibrary library(QStringLiteral(PLC_HLINK_PLUGIN));
+    auto entry = reinterpret_cast<GetSharedLibraryFn>(library.resolve("getSharedLibrary"));
+    if (!entry) {
+        std::fprintf(stderr, "bench_hlink: %s\n", qPrintable(library.errorString()));
+        return 1;
+    }
+    CDriveBaseClass *driver = entry();
+    RawClient raw;
+    if (driver->ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(port)) != 0 || !raw.open(port)) {
+        std::fprintf(stderr, "bench_hlink: cannot connect to 127.0.0.1:%u\n", port);
+        return 1;
+    }
+    std::printf("plcsim pid %lld, Host Link TCP 127.0.0.1:%u, serial %s\n", sim.processId(), port, qPrintable(pts));
+
+    // TCP: blocks of 100 reads each, taking turns, so drift hits both alike.
+    const QByteArray request = rawRequest();
+    std::vector<double> plugin, floor;
+    QElapsedTimer clock;
+    int failures = 0;
+    for (int warm = 0; warm < 100; ++warm) {
+        failures += driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode != 0;
+        failures += !raw.exchange(request);
+    }
+    for (int done = 0; done < reads; done += 100) {
+        for (int i = 0; i < 100; ++i) {
+            clock.start();
+            const int code = driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode;
+            plugin.push_back(double(clock.nsecsElapsed()) / 1000.0);
+            failures += code != 0;
+        }
+        for (int i = 0; i < 100; ++i) {
+            clock.start();
+            const bool ok = raw.exchange(request);
+            floor.push_back(double(clock.nsecsElapsed()) / 1000.0);
+            failures += !ok;
+        }
+    }
+    const Figures p = figures(plugin);
+    const Figures f = figures(floor);
+    std::printf("\nHost Link over TCP, 1-word read (D0)\n");
+    print("plug-in ReadVariable", p, int(plugin.size()));
+    print("raw blocking socket (floor)", f, int(floor.size()));
+    std::printf("ratio plug-in / floor: median %.2f, p99 %.2f\n", p.median / f.median, p.p99 / f.p99);
+    // Latency over the run: first and last tenth.
+    const size_t tenth = plugin.size() / 10;
+    std::printf("plug-in median, first tenth %.1f us, last tenth %.1f us\n",
+                figures(std::vector<double>(plugin.begin(), plugin.begin() + long(tenth))).median,
+                figures(std::vector<double>(plugin.end() - long(tenth), plugin.end())).median);
+
+    // Serial: 115200 baud on the simulator's paced pseudo-terminal.
+    if (driver->ConnectDrive(pts + QStringLiteral(",115200,8,1,N")) != 0) {
+        std::fprintf(stderr, "bench_hlink: cannot open %s\n", qPrintable(pts));
+        return 1;
+    }
+    std::vector<double> serial;
+    for (int warm = 0; warm < 20; ++warm)
+        failures += driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode != 0;
+    for (int i = 0; i < reads / 4; ++i) {
+        clock.start();
+        const int code = driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode;
+        serial.push_back(double(clock.nsecsElapsed()) / 1000.0);
+        failures += code != 0;
+    }
+    const Figures s = figures(serial);
+    const double lineUs = (34.0 + 31.0) * 10.0 / 115200.0 * 1e6;
+    std::printf("\nHost Link over a pseudo-terminal at 115200 baud, 1-word read (D0)\n");
+    print("plug-in ReadVariable", s, int(serial.size()));
+    std::printf("line time of request + answer (34 + 31 chars x 10 bits): %.1f us\n", lineUs);
+    std::printf("plug-in above line time: median %+.1f us, p99 %+.1f us\n", s.median - lineUs, s.p99 - lineUs);
+    std::printf("\nfailed reads: %d\n", failures);
+
+    driver->DisConnectDrive();
+    sim.terminate();
+    sim.waitForFinished(5000);
+    return failures == 0 ? 0 : 1;
+}
