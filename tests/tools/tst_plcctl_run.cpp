@@ -103,6 +103,11 @@ void TestPlcctlRun::builtInSimulatorRead_data()
     QTest::addColumn<QString>("driver");
     QTest::newRow("fins") << "fins";
     QTest::newRow("hostlink") << "hostlink";
+    QTest::newRow("alias finsnet") << "finsnet";
+    QTest::newRow("alias hlink") << "HLink";
+    // A path: which simulator fits is found from the loaded driver's name.
+    QTest::newRow("FINS plug-in by path") << PLC_FINS_PLUGIN;
+    QTest::newRow("Host Link plug-in by path") << PLC_HLINK_PLUGIN;
 }
 
 void TestPlcctlRun::builtInSimulatorRead()
