@@ -339,6 +339,9 @@ int CmdFinsNet::Read_area(int wordAddress, int byteLen, QByteArray *out, int are
 
 int CmdFinsNet::Message_parsing(QByteArray frame, QByteArray *out, int byteLen, QString addressText)
 {
+    // Only a complete command frame can be matched with its answer.
+    if (frame.size() < FinsFrame::OffData + 4 || byteLen < 0)
+        return -1;
     if (debugOn)
         QMessageLogger().debug().noquote() << logLine(kReadCommand, addressText, byteLen, frame);
     QByteArray answer;

@@ -128,7 +128,7 @@ quint32 tcpErrorCode(const QByteArray &frame)
 
 Match matchAnswer(const QByteArray &request, const QByteArray &answer)
 {
-    if (answer.size() < ResponseHeadSize)
+    if (answer.size() < ResponseHeadSize || request.size() < OffEndCode)
         return Match::Malformed;
     if (answer.at(OffSid) != request.at(OffSid) || answer.mid(OffCommand, 2) != request.mid(OffCommand, 2))
         return Match::Foreign;
@@ -137,6 +137,8 @@ Match matchAnswer(const QByteArray &request, const QByteArray &answer)
 
 quint16 endCode(const QByteArray &answer)
 {
+    if (answer.size() < ResponseHeadSize)
+        return 0xFFFF;
     return quint16(u8(answer, OffEndCode) << 8 | u8(answer, OffEndCode + 1));
 }
 
@@ -147,6 +149,8 @@ bool isNormalCompletion(quint16 code)
 
 bool nodesMatch(const QByteArray &request, const QByteArray &answer)
 {
+    if (request.size() <= OffSa1 || answer.size() <= OffSa1)
+        return false;
     return answer.at(OffSa1) == request.at(OffDa1) && answer.at(OffDa1) == request.at(OffSa1);
 }
 

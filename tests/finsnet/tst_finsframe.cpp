@@ -180,6 +180,7 @@ void TestFinsFrame::matchAnswer_data()
     QTest::newRow("other command code") << otherMainCode << int(FinsFrame::Match::Foreign);
     QTest::newRow("no end code") << good.left(29) << int(FinsFrame::Match::Malformed);
     QTest::newRow("header only") << good.left(16) << int(FinsFrame::Match::Malformed);
+    QTest::newRow("empty") << QByteArray() << int(FinsFrame::Match::Malformed);
 }
 
 void TestFinsFrame::matchAnswer()
@@ -224,6 +225,9 @@ void TestFinsFrame::nodeNumbers()
     answer[23] = 0x0A;
     answer[20] = 0x0A; // swapped
     QVERIFY(!FinsFrame::nodesMatch(request, answer));
+    QVERIFY(!FinsFrame::nodesMatch(request, answer.left(20)));
+    QCOMPARE(FinsFrame::endCode(answer.left(29)), quint16(0xFFFF));
+    QVERIFY(!FinsFrame::isNormalCompletion(FinsFrame::endCode(QByteArray())));
 }
 
 QTEST_GUILESS_MAIN(TestFinsFrame)

@@ -1,0 +1,252 @@
+// CmdFinsNet against a scripted peer that answers exactly the bytes a test
+// gives it: handshake answers of the wrong size or with an error, connection
+// confirmations, error notices and merged frames, which a well-behaved
+// controller (or the simulator) does not send on demand.
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "CmdFinsNet.h"
+#include "TestSupport.h"
+
+using testsupport::fromHex;
+
+namespace {
+
+// One connection at a time; every complete frame received is answered by
+// `reply(frame)` (an empty reply sends nothing).
+class ScriptedPeer
+{
+public:
+    using Reply = std::function<QByteArray(const QByteArray &request)>;
+
+    explicit ScriptedPeer(Reply reply)
+        : m_reply(std::move(reply))
+    {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int on = 1;
+        ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in addr {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        ::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), len);
+        ::listen(m_listen, 4);
+        ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
+        m_port = ntohs(addr.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~ScriptedPeer()
+    {
+        m_stop = true;
+        ::shutdown(m_listen, SHUT_RDWR);
+        ::close(m_listen);
+        m_thread.join();
+    }
+    quint16 port() const { return m_port; }
+    int connections() const { return m_connections; }
+
+private:
+    void serve()
+    {
+        while (!m_stop) {
+            const int fd = ::accept(m_listen, nullptr, nullptr);
+            if (fd < 0)
+                return;
+            ++m_connections;
+            QByteArray buffer;
+            char chunk[4096];
+            for (;;) {
+                const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+                if (n <= 0)
+                    break;
+                buffer.append(chunk, int(n));
+                while (buffer.size() >= 8) {
+                    const int total = 8 + int(quint8(buffer.at(6)) << 8 | quint8(buffer.at(7)));
+                    if (buffer.size() < total)
+                        break;
+                    const QByteArray answer = m_reply(buffer.left(total));
+                    buffer.remove(0, total);
+                    if (answer == "close") {
+                        ::shutdown(fd, SHUT_RDWR);
+                        break;
+                    }
+                    if (!answer.isEmpty())
+                        ::send(fd, answer.constData(), size_t(answer.size()), MSG_NOSIGNAL);
+                }
+            }
+            ::close(fd);
+        }
+    }
+
+    Reply m_reply;
+    int m_listen = -1;
+    quint16 m_port = 0;
+    std::thread m_thread;
+    std::atomic<bool> m_stop {false};
+    std::atomic<int> m_connections {0};
+};
+
+bool isNodeRequest(const QByteArray &frame)
+{
+    return quint8(frame.at(11)) == 0;
+}
+
+QByteArray nodeAnswer(int client, int server)
+{
+    QByteArray a = fromHex("46494E53 00000010 00000001 00000000 00000000 00000000");
+    a[19] = char(client);
+    a[23] = char(server);
+    return a;
+}
+
+// A read answer to `request` with the data words given.
+QByteArray readAnswer(const QByteArray &request, const QByteArray &data, quint8 sidDelta = 0)
+{
+    QByteArray a = fromHex("46494E53 00000000 00000002 00000000 C0 00 02 00");
+    a += request.mid(23, 1); // DA1 <- SA1
+    a += fromHex("00 00");
+    a += request.mid(20, 1); // SA1 <- DA1
+    a += fromHex("00");
+    a += char(quint8(request.at(25)) + sidDelta);
+    a += request.mid(26, 2);
+    a += fromHex("0000");
+    a += data;
+    const int length = a.size() - 8;
+    a[6] = char(length >> 8);
+    a[7] = char(length & 0xFF);
+    return a;
+}
+
+} // namespace
+
+class TestFinsScripted : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void handshakeStoresNodes();
+    void handshakeRefused_data();
+    void handshakeRefused();
+    void refusedNodeIsAskedAgainAsAutomatic();
+    void connectionConfirmationIsIgnored();
+    void errorNoticeFailsAtOnce();
+    void mergedStaleAndOwnAnswer();
+};
+
+void TestFinsScripted::handshakeStoresNodes()
+{
+    ScriptedPeer peer([](const QByteArray &frame) {
+        return isNodeRequest(frame) ? nodeAnswer(0x05, 0x0A) : readAnswer(frame, fromHex("1234"));
+    });
+    CmdFinsNet cmd;
+    QCOMPARE(cmd.serverNodeNumber(), 100);
+    QCOMPARE(cmd.clientNodeNumber(), 0);
+    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), peer.port()), 0);
+    QCOMPARE(cmd.clientNodeNumber(), 5);
+    QCOMPARE(cmd.serverNodeNumber(), 10);
+    QByteArray out;
+    QCOMPARE(cmd.Read_area(100, 2, &out, 0x82, QStringLiteral("D100")), 0);
+    QCOMPARE(out, fromHex("1234"));
+}
+
+void TestFinsScripted::handshakeRefused_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("23 bytes") << fromHex("46494E53 0000000F 00000001 00000000 00000005 000000");
+    QTest::newRow("25 bytes") << fromHex("46494E53 00000011 00000001 00000000 00000005 0000000A 00");
+    QTest::newRow("error in byte 15") << fromHex("46494E53 00000010 00000001 00000001 00000005 0000000A");
+    QTest::newRow("all connections in use")
+        << fromHex("46494E53 00000008 00000003 00000020");
+    QTest::newRow("no answer") << QByteArray();
+}
+
+void TestFinsScripted::handshakeRefused()
+{
+    QFETCH(QByteArray, answer);
+    ScriptedPeer peer([&](const QByteArray &) { return answer; });
+    CmdFinsNet cmd;
+    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), peer.port()), -2);
+    QCOMPARE(cmd.serverNodeNumber(), 100);
+    QCOMPARE(cmd.clientNodeNumber(), 0);
+    QCOMPARE(cmd.Connection_status(), -3);
+}
+
+void TestFinsScripted::refusedNodeIsAskedAgainAsAutomatic()
+{
+    std::srand(3);
+    const int requested = std::rand() & 0xFF;
+    std::srand(3);
+    QVERIFY(requested != 0 && requested != 0xFF);
+    QList<int> asked;
+    QMutex mutex;
+    ScriptedPeer peer([&](const QByteArray &frame) {
+        if (!isNodeRequest(frame))
+            return readAnswer(frame, fromHex("0001"));
+        QMutexLocker lock(&mutex);
+        asked << quint8(frame.at(19));
+        // A controller refuses a node in use with an error notice, then closes.
+        return frame.at(19) != 0 ? fromHex("46494E53 00000008 00000003 00000021") : nodeAnswer(0xEF, 1);
+    });
+    CmdFinsNet cmd;
+    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), peer.port()), 0);
+    QCOMPARE(cmd.clientNodeNumber(), 0xEF);
+    QMutexLocker lock(&mutex);
+    QCOMPARE(asked, (QList<int>{requested, 0}));
+}
+
+void TestFinsScripted::connectionConfirmationIsIgnored()
+{
+    ScriptedPeer peer([](const QByteArray &frame) {
+        const QByteArray confirm = fromHex("46494E53 00000010 00000006 00000000 00000005 0000000A");
+        return isNodeRequest(frame) ? confirm + nodeAnswer(5, 10) : confirm + readAnswer(frame, fromHex("BEEF"));
+    });
+    CmdFinsNet cmd;
+    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), peer.port()), 0);
+    QByteArray out;
+    QCOMPARE(cmd.Read_area(0, 2, &out, 0x82, QStringLiteral("D0")), 0);
+    QCOMPARE(out, fromHex("BEEF"));
+}
+
+void TestFinsScripted::errorNoticeFailsAtOnce()
+{
+    ScriptedPeer peer([](const QByteArray &frame) {
+        return isNodeRequest(frame) ? nodeAnswer(5, 10) : fromHex("46494E53 00000008 00000003 00000003");
+    });
+    CmdFinsNet cmd;
+    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), peer.port()), 0);
+    testsupport::LogCapture log;
+    QByteArray out;
+    QCOMPARE(cmd.Read_area(0, 2, &out, 0x82, QStringLiteral("D0")), -1);
+    QVERIFY(out.isEmpty());
+    QCOMPARE(log.messages(QtWarningMsg).size(), 1);
+    QVERIFY(log.messages(QtWarningMsg).at(0).endsWith(QStringLiteral("len = 2 msg : 46494e530000000800000003" "00000003")));
+    QCOMPARE(cmd.Write_area(0, 2, fromHex("0001"), 0x82, QStringLiteral("D0")), -1);
+}
+
+void TestFinsScripted::mergedStaleAndOwnAnswer()
+{
+    ScriptedPeer peer([](const QByteArray &frame) {
+        if (isNodeRequest(frame))
+            return nodeAnswer(5, 10);
+        // An answer to an earlier SID, then ours, in one segment.
+        return readAnswer(frame, fromHex("DEAD"), 0xFF) + readAnswer(frame, fromHex("0042"));
+    });
+    CmdFinsNet cmd;
+    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), peer.port()), 0);
+    for (int i = 0; i < 3; ++i) {
+        QByteArray out;
+        QCOMPARE(cmd.Read_area(0, 2, &out, 0x82, QStringLiteral("D0")), 0);
+        QCOMPARE(out, fromHex("0042"));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestFinsScripted)
+#include "tst_finsscripted.moc"
