@@ -302,6 +302,23 @@ int CmdHLink::restLimitMs(int words, int answerChars) const
     return qMax(kMinRestMs, words * frameGap * 6 + lineTimeMs(answerChars));
 }
 
+bool CmdHLink::waitFailedSoftly()
+{
+    if (!linkUp())
+        return false;
+    if (medium != SerialMedium)
+        return true;
+    // A serial wait that ends early on an error other than the timeout means
+    // the device went away (a USB adapter pulled, the other side of a
+    // pseudo-terminal closed): waiting on would only spin.
+    const QSerialPort::SerialPortError error = serialPort->error();
+    serialPort->clearError();
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
+        return true;
+    serialPort->close();
+    return false;
+}
+
 int CmdHLink::SendData(QByteArray frame, QByteArray &answer, int restMs)
 {
     QIODevice *device = activeDevice();
@@ -353,7 +370,7 @@ int CmdHLink::SendData(QByteArray frame, QByteArray &answer, int restMs)
             break;
         if (!linkUp())
             return -3;
-        if (!device->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))) && !linkUp())
+        if (!device->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))) && !waitFailedSoftly())
             return -3;
     }
     if (!recvBuffer.isEmpty() || garbageSeen) {

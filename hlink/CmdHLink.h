@@ -72,6 +72,7 @@ private:
 
     QIODevice *activeDevice() const;
     bool linkUp() const;
+    bool waitFailedSoftly();
     void takeAvailable();
     void appendReceived(const QByteArray &bytes);
     int lineTimeMs(int chars) const;

@@ -171,6 +171,7 @@ private slots:
     void lateAnswerNeverBecomesNextValue();
     void droppedConnection();
     void switchingMedium();
+    void serialLineGone();
     void twoDriversAreIndependent();
     void crossDriver_data();
     void crossDriver();
@@ -617,6 +618,23 @@ void TestHLinkPlugin::switchingMedium()
     QCOMPARE(driver->ConnectDrive(tcpText()), 0);
     QTRY_COMPARE(m_sim.stats().connections, connections + 1);
     QCOMPARE(driver->ReadVariable(QStringLiteral("D70"), UInt16).errorCode, 0);
+}
+
+// The other end of the line disappears: the read fails as not connected
+// instead of waiting out its limits on a dead device.
+void TestHLinkPlugin::serialLineGone()
+{
+    plcsim::Simulator sim;
+    sim.setUnit(1);
+    const QString pts = sim.startHostLinkSerial(115200);
+    QVERIFY(!pts.isEmpty());
+    Driver driver;
+    QCOMPARE(driver->ConnectDrive(serialText(pts, 115200)), 0);
+    QCOMPARE(driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode, 0);
+    sim.stop();
+    const CLabelVariable read = driver->ReadVariable(QStringLiteral("D0"), UInt16);
+    QVERIFY2(read.errorCode == 9 || read.errorCode == 8, qPrintable(QString::number(read.errorCode)));
+    QCOMPARE(driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode, 9);
 }
 
 void TestHLinkPlugin::twoDriversAreIndependent()
