@@ -183,7 +183,11 @@ void CmdFinsNet::myreadyRead()
 {
     if (!tcpSocket)
         return;
-    recvBuffer.append(tcpSocket->readAll());
+    // Exactly what is buffered: asking the socket for more than that makes
+    // it re-arm its read notifier on every call.
+    const qint64 available = tcpSocket->bytesAvailable();
+    if (available > 0)
+        recvBuffer.append(tcpSocket->read(available));
     // Nobody asked for this much: it is stale, and keeping it would only grow.
     if (recvBuffer.size() > kMaxBuffered)
         recvBuffer.clear();
@@ -208,8 +212,8 @@ bool CmdFinsNet::socketGone() const
 void CmdFinsNet::dropStale()
 {
     recvBuffer.clear();
-    if (tcpSocket)
-        tcpSocket->readAll();
+    if (tcpSocket && tcpSocket->bytesAvailable() > 0)
+        tcpSocket->read(tcpSocket->bytesAvailable());
 }
 
 int CmdFinsNet::sendFrame(const QByteArray &frame)
