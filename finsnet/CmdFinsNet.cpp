@@ -323,6 +323,8 @@ int CmdFinsNet::Read_area(int wordAddress, int byteLen, QByteArray *out, int are
 {
     if (Connection_status() != 0)
         return -3;
+    if (byteLen < 0)
+        return -1;
     // Larger reads go out as several commands in address order; the caller
     // gets all of the data or none of it.
     const int maxBytes = 2 * FinsFrame::MaxReadWords;
@@ -382,6 +384,8 @@ int CmdFinsNet::Write_area(int wordAddress, int byteLen, QByteArray data, int ar
 {
     if (Connection_status() != 0)
         return -3;
+    if (byteLen < 0)
+        return -1;
     // Whole words only, and never more than the caller gave.
     const int words = qMin(byteLen, data.size()) / 2;
     int done = 0;
@@ -402,6 +406,8 @@ int CmdFinsNet::Write_bool(int wordAddress, int itemCount, QByteArray data, int 
 {
     if (Connection_status() != 0)
         return -3;
+    if (itemCount < 0 || bitNumber < 0)
+        return -1;
     const int items = qMin(itemCount, data.size());
     int done = 0;
     do {

@@ -155,6 +155,12 @@ void TestFinsScripted::handshakeStoresNodes()
     QByteArray out;
     QCOMPARE(cmd.Read_area(100, 2, &out, 0x82, QStringLiteral("D100")), 0);
     QCOMPARE(out, fromHex("1234"));
+    // Negative lengths are refused, never taken as "all of the data".
+    QCOMPARE(cmd.Read_area(100, -2, &out, 0x82, QStringLiteral("D100")), -1);
+    QCOMPARE(cmd.Write_area(100, -2, fromHex("00010002"), 0x82, QStringLiteral("D100")), -1);
+    QCOMPARE(cmd.Write_bool(100, -1, fromHex("0101"), 0, 0x02, QStringLiteral("D100")), -1);
+    QCOMPARE(cmd.Message_parsing(fromHex("46494E53"), &out, 2, QStringLiteral("D100")), -1);
+    QCOMPARE(out, fromHex("1234"));
 }
 
 void TestFinsScripted::handshakeRefused_data()
