@@ -148,6 +148,9 @@ int main(int argc, char *argv[])
         return 1;
     }
     std::printf("plcsim pid %lld, Host Link TCP 127.0.0.1:%u, serial %s\n", sim.processId(), port, qPrintable(pts));
+    // Every read stamps its result with the local time; with TZ unset glibc
+    // looks at /etc/localtime on each of those calls, which shows here.
+    std::printf("TZ %s\n", qEnvironmentVariableIsSet("TZ") ? qPrintable(qEnvironmentVariable("TZ")) : "(unset)");
 
     // TCP: blocks of 100 reads each, taking turns, so drift hits both alike.
     const QByteArray request = rawRequest();
