@@ -245,12 +245,24 @@ void CmdHLink::Ethdisconnected()
                               .arg(tcpSocket ? int(tcpSocket->error()) : -1));
 }
 
+namespace {
+
+// Exactly what the device holds: asking for more (readAll) makes a socket
+// re-arm its read notifier on every call.
+QByteArray takeBuffered(QIODevice *device)
+{
+    const qint64 available = device->isOpen() ? device->bytesAvailable() : 0;
+    return available > 0 ? device->read(available) : QByteArray();
+}
+
+} // namespace
+
 void CmdHLink::EthreadyRead()
 {
     if (!tcpSocket)
         return;
-    const QByteArray bytes = tcpSocket->readAll();
-    if (medium == TcpMedium)
+    const QByteArray bytes = takeBuffered(tcpSocket);
+    if (medium == TcpMedium && !bytes.isEmpty())
         appendReceived(bytes);
 }
 
@@ -258,16 +270,19 @@ void CmdHLink::serialreadyRead()
 {
     if (!serialPort)
         return;
-    const QByteArray bytes = serialPort->readAll();
-    if (medium == SerialMedium)
+    const QByteArray bytes = takeBuffered(serialPort);
+    if (medium == SerialMedium && !bytes.isEmpty())
         appendReceived(bytes);
 }
 
 void CmdHLink::takeAvailable()
 {
     QIODevice *device = activeDevice();
-    if (device && device->isOpen() && device->bytesAvailable() > 0)
-        appendReceived(device->readAll());
+    if (!device)
+        return;
+    const QByteArray bytes = takeBuffered(device);
+    if (!bytes.isEmpty())
+        appendReceived(bytes);
 }
 
 void CmdHLink::appendReceived(const QByteArray &bytes)

@@ -149,13 +149,16 @@ CLabelVariable LibHLink::ReadVariable(QString address, DataType type)
 
 CLabelVariable LibHLink::ReadVariable(QString address, DataType type, int count)
 {
-    CLabelVariable result = TagRequest::freshResult();
+    // The time of the call is only seen when the checks refuse the tag: an
+    // exchange replaces it (null when it failed), and local time is not free.
+    CLabelVariable result;
     const AreaType area = getArea(address);
     const int wordAddress = getAddr(address, area);
     const int bitNumber = getmodule_BIT(address, area);
     const int code = TagRequest::check(wordAddress, bitNumber, area, count, type,
                                        wordsCovered(type, count, bitNumber));
     if (code != TagRequest::Success) {
+        result = TagRequest::freshResult();
         result.errorCode = code;
     } else {
         const CLabelVariable read = Read_data(wordAddress, type, count, bitNumber, area, address);
