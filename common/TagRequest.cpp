@@ -73,6 +73,14 @@ bool holdsElements(const CLabelVariable &value, int type, int count)
     }
 }
 
+void adopt(CLabelVariable &into, const CLabelVariable &done)
+{
+    into.errorCode = done.errorCode;
+    into.value = done.value;
+    into.timestamp = done.timestamp;
+    into.auxText = done.auxText;
+}
+
 CLabelVariable freshResult()
 {
     CLabelVariable result;

@@ -49,6 +49,47 @@ bool holdsElements(const CLabelVariable &value, int type, int count);
 // A fresh read result as every read starts it: result code 1, timestamp now.
 CLabelVariable freshResult();
 
+// Takes over what a read or write step reports: result code, value,
+// timestamp and auxText.
+void adopt(CLabelVariable &into, const CLabelVariable &done);
+
+// The common frame of every read: `checkCode` is check()'s verdict; `step`
+// (the facade's read step) runs only when it is 0. A refused read carries the
+// time of the call; a failed exchange a null time. Address, count and type
+// are always those of the call.
+template <typename Step>
+CLabelVariable readFrame(const QString &address, int type, int count, int checkCode, Step step)
+{
+    CLabelVariable result;
+    if (checkCode != Success) {
+        result = freshResult();
+        result.errorCode = checkCode;
+    } else {
+        adopt(result, step());
+    }
+    result.address = address;
+    result.count = count;
+    result.dataType = type;
+    return result;
+}
+
+// The same for writes: the result is the caller's value with the outcome
+// filled in, so a refused or failed write hands back the caller's own value
+// and timestamp.
+template <typename Step>
+CLabelVariable writeFrame(CLabelVariable value, const QString &address, int type, int count, int checkCode,
+                          Step step)
+{
+    if (checkCode != Success)
+        value.errorCode = checkCode;
+    else
+        adopt(value, step());
+    value.address = address;
+    value.count = count;
+    value.dataType = type;
+    return value;
+}
+
 } // namespace TagRequest
 
 #endif // TAGREQUEST_H

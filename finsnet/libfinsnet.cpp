@@ -88,28 +88,12 @@ long long LibFinsNet::wordsCovered(DataType type, int bit, int count) const
 
 CLabelVariable LibFinsNet::ReadVariable(QString address, DataType type, int count)
 {
-    // The read step sets the timestamp itself (null when it fails), so the
-    // time of the call is taken only when the checks refuse the tag: reading
-    // the local time costs more than a whole exchange's bookkeeping.
-    CLabelVariable result;
     const AreaType area = getArea(address);
     const int word = getAddr(address, area);
     const int bit = getmodule_BIT(address, area);
     const int code = TagRequest::check(word, bit, area, count, type, wordsCovered(type, bit, count));
-    if (code != TagRequest::Success) {
-        result.errorCode = code;
-        result.timestamp = QDateTime::currentDateTime();
-    } else {
-        const CLabelVariable read = Read_data(word, type, count, bit, area, address);
-        result.errorCode = read.errorCode;
-        result.value = read.value;
-        result.timestamp = read.timestamp;
-        result.auxText = read.auxText;
-    }
-    result.address = address;
-    result.count = count;
-    result.dataType = type;
-    return result;
+    return TagRequest::readFrame(address, type, count, code,
+                                 [&] { return Read_data(word, type, count, bit, area, address); });
 }
 
 CLabelVariable LibFinsNet::WriteVariable(QString address, DataType type, CLabelVariable value, int count)
@@ -119,20 +103,10 @@ CLabelVariable LibFinsNet::WriteVariable(QString address, DataType type, CLabelV
     const int word = getAddr(address, area);
     const int bit = getmodule_BIT(address, area);
     const int code = TagRequest::check(word, bit, area, count, type, wordsCovered(type, bit, count));
-    if (code != TagRequest::Success) {
-        value.errorCode = code;
-    } else {
-        const CLabelVariable written = type == Bool ? Write_bool(word, type, count, value, bit, bitArea, address)
-                                                    : Write_area(word, type, count, value, area, address);
-        value.errorCode = written.errorCode;
-        value.value = written.value;
-        value.timestamp = written.timestamp;
-        value.auxText = written.auxText;
-    }
-    value.address = address;
-    value.count = count;
-    value.dataType = type;
-    return value;
+    return TagRequest::writeFrame(value, address, type, count, code, [&] {
+        return type == Bool ? Write_bool(word, type, count, value, bit, bitArea, address)
+                            : Write_area(word, type, count, value, area, address);
+    });
 }
 
 CLabelVariable LibFinsNet::Read_data(int address, DataType type, int count, int bit, int area, QString tag)

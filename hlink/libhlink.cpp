@@ -149,28 +149,14 @@ CLabelVariable LibHLink::ReadVariable(QString address, DataType type)
 
 CLabelVariable LibHLink::ReadVariable(QString address, DataType type, int count)
 {
-    // The time of the call is only seen when the checks refuse the tag: an
-    // exchange replaces it (null when it failed), and local time is not free.
-    CLabelVariable result;
     const AreaType area = getArea(address);
     const int wordAddress = getAddr(address, area);
     const int bitNumber = getmodule_BIT(address, area);
     const int code = TagRequest::check(wordAddress, bitNumber, area, count, type,
                                        wordsCovered(type, count, bitNumber));
-    if (code != TagRequest::Success) {
-        result = TagRequest::freshResult();
-        result.errorCode = code;
-    } else {
-        const CLabelVariable read = Read_data(wordAddress, type, count, bitNumber, area, address);
-        result.errorCode = read.errorCode;
-        result.value = read.value;
-        result.timestamp = read.timestamp;
-        result.auxText = read.auxText;
-    }
-    result.address = address;
-    result.count = count;
-    result.dataType = type;
-    return result;
+    return TagRequest::readFrame(address, type, count, code, [&] {
+        return Read_data(wordAddress, type, count, bitNumber, area, address);
+    });
 }
 
 CLabelVariable LibHLink::Read_data(int wordAddress, DataType type, int count, int bitNumber, int area,
@@ -208,21 +194,10 @@ CLabelVariable LibHLink::WriteVariable(QString address, DataType type, CLabelVar
     const int bitNumber = getmodule_BIT(address, area);
     const int code = TagRequest::check(wordAddress, bitNumber, area, count, type,
                                        wordsCovered(type, count, bitNumber));
-    if (code != TagRequest::Success) {
-        tagValue.errorCode = code;
-    } else {
-        const CLabelVariable done = type == Bool
-            ? Write_CIO(wordAddress, type, count, tagValue, bitNumber, bitArea, address)
-            : Write_D(wordAddress, type, count, tagValue, area, address);
-        tagValue.errorCode = done.errorCode;
-        tagValue.value = done.value;
-        tagValue.timestamp = done.timestamp;
-        tagValue.auxText = done.auxText;
-    }
-    tagValue.address = address;
-    tagValue.count = count;
-    tagValue.dataType = type;
-    return tagValue;
+    return TagRequest::writeFrame(tagValue, address, type, count, code, [&] {
+        return type == Bool ? Write_CIO(wordAddress, type, count, tagValue, bitNumber, bitArea, address)
+                            : Write_D(wordAddress, type, count, tagValue, area, address);
+    });
 }
 
 namespace {
