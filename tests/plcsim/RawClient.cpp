@@ -12,6 +12,30 @@
 
 namespace rawclient {
 
+QByteArray Buffered::readLine(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_buffer.contains('\r') && clock.elapsed() < timeoutMs)
+        if (!fill(int(qMax<qint64>(1, timeoutMs - clock.elapsed()))))
+            break;
+    const int cr = m_buffer.indexOf('\r');
+    const QByteArray out = cr >= 0 ? m_buffer.left(cr + 1) : m_buffer;
+    m_buffer.remove(0, out.size());
+    return out;
+}
+
+QByteArray Buffered::readFor(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        fill(int(qMax<qint64>(1, ms - clock.elapsed())));
+    const QByteArray out = m_buffer;
+    m_buffer.clear();
+    return out;
+}
+
 bool Tcp::connectTo(quint16 port)
 {
     m_socket.connectToHost(QHostAddress::LocalHost, port);
@@ -54,30 +78,6 @@ QByteArray Tcp::readFinsFrame(int timeoutMs)
     if (len > 4096)
         return head + m_buffer;
     return head + read(int(len), timeoutMs);
-}
-
-QByteArray Tcp::readLine(int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!m_buffer.contains('\r') && clock.elapsed() < timeoutMs)
-        if (!fill(int(qMax<qint64>(1, timeoutMs - clock.elapsed()))))
-            break;
-    const int cr = m_buffer.indexOf('\r');
-    const QByteArray out = cr >= 0 ? m_buffer.left(cr + 1) : m_buffer;
-    m_buffer.remove(0, out.size());
-    return out;
-}
-
-QByteArray Tcp::readFor(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        fill(int(qMax<qint64>(1, ms - clock.elapsed())));
-    const QByteArray out = m_buffer;
-    m_buffer.clear();
-    return out;
 }
 
 bool Tcp::waitClosed(int timeoutMs)
@@ -134,29 +134,6 @@ bool Pty::fill(int timeoutMs)
     if (n > 0)
         m_buffer.append(chunk, int(n));
     return n > 0;
-}
-
-QByteArray Pty::readLine(int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!m_buffer.contains('\r') && clock.elapsed() < timeoutMs)
-        fill(int(qMax<qint64>(1, timeoutMs - clock.elapsed())));
-    const int cr = m_buffer.indexOf('\r');
-    const QByteArray out = cr >= 0 ? m_buffer.left(cr + 1) : m_buffer;
-    m_buffer.remove(0, out.size());
-    return out;
-}
-
-QByteArray Pty::readFor(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        fill(int(qMax<qint64>(1, ms - clock.elapsed())));
-    const QByteArray out = m_buffer;
-    m_buffer.clear();
-    return out;
 }
 
 QByteArray finsCommand(const char *commandHex, quint8 sid)

@@ -11,7 +11,25 @@ namespace rawclient {
 
 constexpr int kWaitMs = 5000; // generous bound for anything that must arrive
 
-class Tcp
+// What both clients share: a receive buffer filled by the transport's own
+// blocking wait, read out by line or by time.
+class Buffered
+{
+public:
+    virtual ~Buffered() = default;
+    // Up to and including the next CR.
+    QByteArray readLine(int timeoutMs = kWaitMs);
+    // Whatever arrives within `ms` (for answers that must not come).
+    QByteArray readFor(int ms);
+
+protected:
+    // Waits up to `timeoutMs` for bytes and appends them to m_buffer; false
+    // when none came (timeout or a closed line).
+    virtual bool fill(int timeoutMs) = 0;
+    QByteArray m_buffer;
+};
+
+class Tcp : public Buffered
 {
 public:
     bool connectTo(quint16 port);
@@ -20,34 +38,26 @@ public:
     QByteArray read(int n, int timeoutMs = kWaitMs);
     // One FINS/TCP frame by its length field.
     QByteArray readFinsFrame(int timeoutMs = kWaitMs);
-    // Up to and including the next CR.
-    QByteArray readLine(int timeoutMs = kWaitMs);
-    // Whatever arrives within `ms` (for answers that must not come).
-    QByteArray readFor(int ms);
     bool waitClosed(int timeoutMs = kWaitMs);
     QTcpSocket &socket() { return m_socket; }
 
 private:
-    bool fill(int timeoutMs);
+    bool fill(int timeoutMs) override;
     QTcpSocket m_socket;
-    QByteArray m_buffer;
 };
 
 // The client end of the simulator's serial line (the pseudo-terminal's
 // slave side), opened raw like a serial device.
-class Pty
+class Pty : public Buffered
 {
 public:
-    ~Pty();
+    ~Pty() override;
     bool open(const QString &path);
     void send(const QByteArray &bytes);
-    QByteArray readLine(int timeoutMs = kWaitMs);
-    QByteArray readFor(int ms);
 
 private:
-    bool fill(int timeoutMs);
+    bool fill(int timeoutMs) override;
     int m_fd = -1;
-    QByteArray m_buffer;
 };
 
 // FINS/TCP frame around a FINS command: "FINS", length, command 2, error 0,
