@@ -21,6 +21,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "BenchSupport.h"
 #include "CDriveBaseClass.h"
 
 namespace {
@@ -33,12 +34,8 @@ class RawClient
 public:
     bool open(quint16 port)
     {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr {};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(port);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0)
+        fd = bench::connectLoopback(port);
+        if (fd < 0)
             return false;
         const unsigned char request[20] = {'F', 'I', 'N', 'S', 0, 0, 0, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
         if (!sendAll(request, sizeof request))
@@ -102,13 +99,6 @@ private:
     unsigned char buffer[4096];
 };
 
-double percentile(Sample s, double p)
-{
-    std::sort(s.begin(), s.end());
-    const size_t i = std::min(s.size() - 1, size_t(p * double(s.size() - 1) + 0.5));
-    return s[i];
-}
-
 Sample measure(int reads, const std::function<bool()> &once)
 {
     for (int i = 0; i < 100; ++i) // warm up
@@ -127,30 +117,22 @@ Sample measure(int reads, const std::function<bool()> &once)
     return s;
 }
 
-double total(const Sample &s)
-{
-    double sum = 0;
-    for (double v : s)
-        sum += v;
-    return sum;
-}
-
 void report(const char *name, const Sample &plugin, const Sample &floor)
 {
-    const auto line = [](const char *who, const Sample &s) {
-        std::printf("  %-8s median %8.1f us  p99 %8.1f us  %9.0f reads/s\n", who, percentile(s, 0.5),
-                    percentile(s, 0.99), double(s.size()) * 1e6 / total(s));
+    const bench::Figures p = bench::figures(plugin);
+    const bench::Figures f = bench::figures(floor);
+    const auto line = [](const char *who, const bench::Figures &s) {
+        std::printf("  %-8s median %8.1f us  p99 %8.1f us  %9.0f reads/s\n", who, s.median, s.p99, 1e6 / s.mean);
     };
     std::printf("%s (%zu reads)\n", name, plugin.size());
-    line("plug-in", plugin);
-    line("floor", floor);
-    std::printf("  ratio plug-in/floor: median %.2f, throughput %.2f\n",
-                percentile(plugin, 0.5) / percentile(floor, 0.5), total(plugin) / total(floor));
+    line("plug-in", p);
+    line("floor", f);
+    std::printf("  ratio plug-in/floor: median %.2f, throughput %.2f\n", p.median / f.median, p.total / f.total);
     const size_t k = std::min<size_t>(1000, plugin.size() / 2);
     const Sample first(plugin.begin(), plugin.begin() + long(k));
     const Sample last(plugin.end() - long(k), plugin.end());
-    std::printf("  plug-in first %zu reads median %.1f us, last %zu median %.1f us\n", k, percentile(first, 0.5), k,
-                percentile(last, 0.5));
+    std::printf("  plug-in first %zu reads median %.1f us, last %zu median %.1f us\n", k, bench::figures(first).median, k,
+                bench::figures(last).median);
 }
 
 } // namespace

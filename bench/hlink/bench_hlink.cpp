@@ -21,30 +21,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "BenchSupport.h"
 #include "CDriveBaseClass.h"
 
 namespace {
 
-struct Figures {
-    double median = 0;
-    double p99 = 0;
-    double mean = 0;
-};
-
-Figures figures(std::vector<double> us)
-{
-    Figures f;
-    if (us.empty())
-        return f;
-    std::sort(us.begin(), us.end());
-    f.median = us[us.size() / 2];
-    f.p99 = us[std::min(us.size() - 1, us.size() * 99 / 100)];
-    double sum = 0;
-    for (double x : us)
-        sum += x;
-    f.mean = sum / double(us.size());
-    return f;
-}
+using bench::Figures;
+using bench::figures;
 
 void print(const char *what, const Figures &f, int n)
 {
@@ -68,12 +51,8 @@ class RawClient
 public:
     bool open(quint16 port)
     {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(port);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return m_fd >= 0 && ::connect(m_fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0;
+        m_fd = bench::connectLoopback(port);
+        return m_fd >= 0;
     }
     ~RawClient()
     {

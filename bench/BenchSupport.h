@@ -1,0 +1,61 @@
+#ifndef BENCHSUPPORT_H
+#define BENCHSUPPORT_H
+
+// What the benchmark programs share: the figures of a latency series and the
+// blocking loopback socket of their floor clients.
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace bench {
+
+struct Figures {
+    double median = 0; // microseconds
+    double p99 = 0;
+    double mean = 0;
+    double total = 0;
+};
+
+// Nearest-rank figures of a series of per-read latencies in microseconds.
+inline Figures figures(std::vector<double> us)
+{
+    Figures f;
+    if (us.empty())
+        return f;
+    std::sort(us.begin(), us.end());
+    const auto at = [&us](double p) { return us[std::min(us.size() - 1, size_t(p * double(us.size() - 1) + 0.5))]; };
+    f.median = at(0.5);
+    f.p99 = at(0.99);
+    for (double x : us)
+        f.total += x;
+    f.mean = f.total / double(us.size());
+    return f;
+}
+
+// A blocking TCP socket connected to 127.0.0.1:`port`, or -1.
+inline int connectLoopback(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace bench
+
+#endif // BENCHSUPPORT_H
