@@ -37,34 +37,18 @@ QByteArray tcpHeader(quint32 command, int payloadSize)
     return out;
 }
 
-// FINS header + command code + area and address: the 18 bytes after the
-// FINS/TCP header that every memory-area command starts with.
-QByteArray commandHead(int serverNode, int clientNode, quint8 sid, quint16 commandCode, int areaCode,
-                       int wordAddress, int bitNumber, int items)
-{
-    QByteArray out;
-    out.reserve(18);
-    out.append(char(0x80));              // ICF: command, response required
-    out.append(char(0x00));              // RSV
-    out.append(char(0x02));              // GCT
-    out.append(char(0x00));              // DNA
-    out.append(char(serverNode & 0xFF)); // DA1
-    out.append(char(0x00));              // DA2
-    out.append(char(0x00));              // SNA
-    out.append(char(clientNode & 0xFF)); // SA1
-    out.append(char(0x00));              // SA2
-    out.append(char(sid));
-    appendU16(out, commandCode);
-    out.append(char(areaCode & 0xFF));
-    appendU16(out, quint32(wordAddress) & 0xFFFF);
-    out.append(char(bitNumber & 0xFF));
-    appendU16(out, quint32(items) & 0xFFFF);
-    return out;
-}
-
 QByteArray finsFrame(const QByteArray &finsPart)
 {
     return tcpHeader(FinsPayload, finsPart.size()) + finsPart;
+}
+
+// The FINS frame of a command 2 frame, without copying (valid while `frame`
+// lives); empty when the frame holds no more than the FINS/TCP header.
+QByteArray finsPartOf(const QByteArray &frame)
+{
+    if (frame.size() <= HeaderSize)
+        return QByteArray();
+    return QByteArray::fromRawData(frame.constData() + HeaderSize, frame.size() - HeaderSize);
 }
 
 } // namespace
@@ -78,23 +62,21 @@ QByteArray nodeRequest(quint8 clientNode)
 
 QByteArray readFrame(int serverNode, int clientNode, quint8 sid, int areaCode, int wordAddress, int words)
 {
-    return finsFrame(commandHead(serverNode, clientNode, sid, 0x0101, areaCode, wordAddress, 0, words));
+    return finsFrame(FinsCommand::readCommand(serverNode, clientNode, sid, areaCode, wordAddress, words));
 }
 
 QByteArray writeWordsFrame(int serverNode, int clientNode, quint8 sid, int areaCode, int wordAddress,
                            const QByteArray &data)
 {
     // Only whole words go out: the item count and the data always agree.
-    const int words = data.size() / 2;
-    return finsFrame(commandHead(serverNode, clientNode, sid, 0x0102, areaCode, wordAddress, 0, words)
-                     + data.left(words * 2));
+    return finsFrame(FinsCommand::writeWordsCommand(serverNode, clientNode, sid, areaCode, wordAddress, data));
 }
 
 QByteArray writeBitsFrame(int serverNode, int clientNode, quint8 sid, int areaCode, int wordAddress,
                           int bitNumber, const QByteArray &data)
 {
     return finsFrame(
-        commandHead(serverNode, clientNode, sid, 0x0102, areaCode, wordAddress, bitNumber, data.size()) + data);
+        FinsCommand::writeBitsCommand(serverNode, clientNode, sid, areaCode, wordAddress, bitNumber, data));
 }
 
 Scan findFrame(const QByteArray &buffer, int *size)
@@ -128,30 +110,22 @@ quint32 tcpErrorCode(const QByteArray &frame)
 
 Match matchAnswer(const QByteArray &request, const QByteArray &answer)
 {
-    if (answer.size() < ResponseHeadSize || request.size() < OffEndCode)
-        return Match::Malformed;
-    if (answer.at(OffSid) != request.at(OffSid) || answer.mid(OffCommand, 2) != request.mid(OffCommand, 2))
-        return Match::Foreign;
-    return Match::Ours;
+    return FinsCommand::matchAnswer(finsPartOf(request), finsPartOf(answer));
 }
 
 quint16 endCode(const QByteArray &answer)
 {
-    if (answer.size() < ResponseHeadSize)
-        return 0xFFFF;
-    return quint16(u8(answer, OffEndCode) << 8 | u8(answer, OffEndCode + 1));
+    return FinsCommand::endCode(finsPartOf(answer));
 }
 
 bool isNormalCompletion(quint16 code)
 {
-    return (code & 0x7F3F) == 0;
+    return FinsCommand::isNormalCompletion(code);
 }
 
 bool nodesMatch(const QByteArray &request, const QByteArray &answer)
 {
-    if (request.size() <= OffSa1 || answer.size() <= OffSa1)
-        return false;
-    return answer.at(OffSa1) == request.at(OffDa1) && answer.at(OffDa1) == request.at(OffSa1);
+    return FinsCommand::nodesMatch(finsPartOf(request), finsPartOf(answer));
 }
 
 } // namespace FinsFrame

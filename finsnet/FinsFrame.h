@@ -3,10 +3,13 @@
 
 // FINS/TCP frames as byte strings: building the driver's requests, finding
 // one complete frame in a receive buffer, and matching an answer to the
-// request it belongs to. Pure functions, no sockets.
+// request it belongs to. Pure functions, no sockets. The FINS frame inside
+// (header, command, checks) is FinsCommand's; this adds the FINS/TCP header.
 
 #include <QByteArray>
 #include <QtGlobal>
+
+#include "FinsCommand.h"
 
 namespace FinsFrame {
 
@@ -18,14 +21,14 @@ constexpr int MaxLengthField = 2020;
 constexpr int MaxFrameSize = 8 + MaxLengthField;
 
 // Offsets into a command 2 frame (FINS/TCP header + FINS header).
-constexpr int OffIcf = 16;
-constexpr int OffDa1 = 20;
-constexpr int OffSa1 = 23;
-constexpr int OffSid = 25;
-constexpr int OffCommand = 26;
-constexpr int OffEndCode = 28;
-constexpr int OffData = 30;
-constexpr int ResponseHeadSize = 30; // up to and including the end code
+constexpr int OffIcf = HeaderSize + FinsCommand::OffIcf;
+constexpr int OffDa1 = HeaderSize + FinsCommand::OffDa1;
+constexpr int OffSa1 = HeaderSize + FinsCommand::OffSa1;
+constexpr int OffSid = HeaderSize + FinsCommand::OffSid;
+constexpr int OffCommand = HeaderSize + FinsCommand::OffCommand;
+constexpr int OffEndCode = HeaderSize + FinsCommand::OffEndCode;
+constexpr int OffData = HeaderSize + FinsCommand::OffData;
+constexpr int ResponseHeadSize = HeaderSize + FinsCommand::ResponseHeadSize; // up to and including the end code
 
 // FINS/TCP commands.
 enum TcpCommand : quint32 {
@@ -37,11 +40,10 @@ enum TcpCommand : quint32 {
 };
 
 // Words one Memory Area Read / Write may carry in a 2,012-byte frame, and
-// bit items one bit write may carry (a multiple of 16, so every part after
-// the first starts at the same bit number).
-constexpr int MaxReadWords = 999;
-constexpr int MaxWriteWords = 997;
-constexpr int MaxWriteBits = 1984;
+// bit items one bit write may carry.
+constexpr int MaxReadWords = FinsCommand::MaxReadWords;
+constexpr int MaxWriteWords = FinsCommand::MaxWriteWords;
+constexpr int MaxWriteBits = FinsCommand::MaxWriteBits;
 
 // Node-address request asking for `clientNode` (0 = assign one).
 QByteArray nodeRequest(quint8 clientNode);
@@ -64,12 +66,10 @@ Scan findFrame(const QByteArray &buffer, int *size);
 quint32 tcpCommand(const QByteArray &frame);
 quint32 tcpErrorCode(const QByteArray &frame);
 
-// How a complete command 2 frame relates to the request it may answer.
-enum class Match {
-    Ours,      // SID and command code echo the request
-    Foreign,   // a stale or foreign answer: drop it and keep waiting
-    Malformed  // too short to carry a FINS response head
-};
+// How a complete command 2 frame relates to the request it may answer:
+// Ours, Foreign (stale or foreign: drop it and keep waiting) or Malformed
+// (too short to carry a FINS response head).
+using Match = FinsCommand::Match;
 Match matchAnswer(const QByteArray &request, const QByteArray &answer);
 
 // The answer's end code as sent (MRES << 8 | SRES).
