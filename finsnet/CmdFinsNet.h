@@ -15,9 +15,11 @@
 #include <QObject>
 #include <QString>
 
+#include "FinsMemoryAccess.h"
+
 class QTcpSocket;
 
-class CmdFinsNet : public QObject
+class CmdFinsNet : public QObject, public FinsMemoryAccess
 {
     Q_OBJECT
 
@@ -39,13 +41,13 @@ public:
     int deletetcpSocket();
     int DestroyFree();
 
-    int Read_area(int wordAddress, int byteLen, QByteArray *out, int areaCode, QString addressText);
+    int Read_area(int wordAddress, int byteLen, QByteArray *out, int areaCode, QString addressText) override;
     int Message_parsing(QByteArray frame, QByteArray *out, int byteLen, QString addressText);
-    int Write_area(int wordAddress, int byteLen, QByteArray data, int areaCode, QString addressText);
+    int Write_area(int wordAddress, int byteLen, QByteArray data, int areaCode, QString addressText) override;
     int Write_bool(int wordAddress, int itemCount, QByteArray data, int bitNumber, int areaCode,
-                   QString addressText);
+                   QString addressText) override;
 
-    void setDebug(bool on) { debugOn = on; }
+    void setDebug(bool on) override { debugOn = on; }
     bool debug() const { return debugOn; }
     int serverNodeNumber() const { return serverNode; }
     int clientNodeNumber() const { return clientNode; }
