@@ -11,6 +11,29 @@
 
 namespace plcctl {
 
+namespace {
+
+QStringList quotedAll(const QStringList &words)
+{
+    QStringList quoted;
+    for (const QString &word : words)
+        quoted.append(JsonLine::quote(word));
+    return quoted;
+}
+
+// `"driverSaid":[..]` for a JSON line: the driver's warnings in words.
+QString driverSaidJson(const QStringList &words)
+{
+    return QStringLiteral("\"driverSaid\":[%1]").arg(quotedAll(words).join(QLatin1Char(',')));
+}
+
+QString saidText(const QStringList &words)
+{
+    return words.isEmpty() ? QString() : QStringLiteral("; the driver said: ") + words.join(QStringLiteral("; "));
+}
+
+} // namespace
+
 // Hosts never delete a driver (the interface has no public destructor);
 // the object stays referenced here for the life of the process. External
 // linkage, so the store is not optimised away and leak checkers see the
@@ -76,17 +99,20 @@ int CtlSession::open()
     if (!unit.isEmpty())
         m_driver->SetConnectPar(unit);
 
+    takeDriverWords();
     const int result = m_driver->ConnectDrive(m_connection);
     if (result != 0) {
         const QString meaning = connectMeaning(result, m_driverName);
-        printError(QStringLiteral("cannot connect %1 to '%2': ConnectDrive returned %3 (%4)")
-                       .arg(m_driverName, m_connection).arg(result).arg(meaning));
+        const QStringList words = takeDriverWords();
+        printError(QStringLiteral("cannot connect %1 to '%2': ConnectDrive returned %3 (%4)%5")
+                       .arg(m_driverName, m_connection).arg(result).arg(meaning, saidText(words)));
         if (m_args.json) {
             printOut(JsonLine()
                          .text(QStringLiteral("op"), QStringLiteral("connect"))
                          .text(QStringLiteral("connection"), m_connection)
                          .number(QStringLiteral("code"), result)
                          .text(QStringLiteral("result"), meaning)
+                         .array(QStringLiteral("driverSaid"), quotedAll(words))
                          .toString());
         }
         return ExitConnectFailed;
@@ -127,18 +153,22 @@ int CtlSession::info()
     return ExitOk;
 }
 
-void CtlSession::reportFailure(const QString &what, int errorCode)
+void CtlSession::reportFailure(const QString &what, int errorCode, const QStringList &words)
 {
-    printError(QStringLiteral("%1: result %2").arg(what, resultText(errorCode)));
+    printError(QStringLiteral("%1: result %2%3").arg(what, resultText(errorCode), saidText(words)));
 }
 
 int CtlSession::read()
 {
+    takeDriverWords();
     const CLabelVariable result = m_driver->ReadVariable(m_args.address, DataType(m_args.type), m_args.count);
+    const QStringList words = result.errorCode != 0 ? takeDriverWords() : QStringList();
     if (m_args.json)
-        printOut(resultJson(QStringLiteral("read"), m_args.address, m_args.type, m_args.count, result));
+        printOut(resultJson(QStringLiteral("read"), m_args.address, m_args.type, m_args.count, result,
+                            words.isEmpty() ? QString() : driverSaidJson(words)));
     if (result.errorCode != 0) {
-        reportFailure(QStringLiteral("read ") + tagTitle(m_args.address, m_args.type, m_args.count), result.errorCode);
+        reportFailure(QStringLiteral("read ") + tagTitle(m_args.address, m_args.type, m_args.count), result.errorCode,
+                      words);
         return ExitFailed;
     }
     if (!m_args.json)
@@ -160,15 +190,21 @@ int CtlSession::write()
     const QString title = tagTitle(m_args.address, m_args.type, m_args.count);
     const QString written = formatValues(value, m_args.type).join(QLatin1Char(' '));
 
+    takeDriverWords();
     const CLabelVariable result = m_driver->WriteVariable(m_args.address, DataType(m_args.type), value, m_args.count);
+    const QStringList writeWords = takeDriverWords();
     // Read back whatever the write did: after a failure it shows what the PLC holds now.
     const CLabelVariable back = m_driver->ReadVariable(m_args.address, DataType(m_args.type), m_args.count);
+    const QStringList backWords = takeDriverWords();
     const bool matches = result.errorCode == 0 && back.errorCode == 0 && sameElements(value, back, m_args.type);
 
     if (m_args.json) {
-        printOut(resultJson(QStringLiteral("write"), m_args.address, m_args.type, m_args.count, result));
+        const QString matchField = QStringLiteral("\"matches\":%1").arg(matches ? "true" : "false");
+        printOut(resultJson(QStringLiteral("write"), m_args.address, m_args.type, m_args.count, result,
+                            result.errorCode != 0 ? driverSaidJson(writeWords) : QString()));
         printOut(resultJson(QStringLiteral("readback"), m_args.address, m_args.type, m_args.count, back,
-                            QStringLiteral("\"matches\":%1").arg(matches ? "true" : "false")));
+                            back.errorCode != 0 ? matchField + QLatin1Char(',') + driverSaidJson(backWords)
+                                                : matchField));
     } else {
         if (result.errorCode == 0)
             printOut(QStringLiteral("wrote     %1 = %2").arg(title, written));
@@ -176,11 +212,11 @@ int CtlSession::write()
             printOut(QStringLiteral("read back ") + resultLine(m_args.address, m_args.type, m_args.count, back));
     }
     if (result.errorCode != 0) {
-        reportFailure(QStringLiteral("write %1 = %2").arg(title, written), result.errorCode);
+        reportFailure(QStringLiteral("write %1 = %2").arg(title, written), result.errorCode, writeWords);
         return ExitFailed;
     }
     if (back.errorCode != 0) {
-        reportFailure(QStringLiteral("read back ") + title, back.errorCode);
+        reportFailure(QStringLiteral("read back ") + title, back.errorCode, backWords);
         return ExitFailed;
     }
     if (!matches) {

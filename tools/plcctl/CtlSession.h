@@ -9,6 +9,7 @@
 #include "EmbeddedSimulator.h"
 
 #include <QString>
+#include <QStringList>
 
 class CDriveBaseClass;
 
@@ -34,7 +35,7 @@ private:
     int info();
     int read();
     int write();
-    void reportFailure(const QString &what, int errorCode);
+    void reportFailure(const QString &what, int errorCode, const QStringList &words);
 
     CtlArguments m_args;
     QString m_programDir;

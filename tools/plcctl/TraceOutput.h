@@ -5,6 +5,8 @@
 // so stdout keeps only results (and stays parseable with --json). Frame
 // traces (debug level) are shown with --trace; warnings always.
 
+#include <QStringList>
+
 namespace plcctl {
 
 void installTraceOutput(bool showFrames);
@@ -13,6 +15,10 @@ void installTraceOutput(bool showFrames);
 // plcctl's own DisConnectDrive at the end, whose "Disconnected" warning
 // reports plcctl's own doing and would read like a fault.
 void setWarningsShown(bool shown);
+
+// What the driver's warning lines said went wrong since the last call, in
+// words (end codes, refused node, no answer, lost connection); then forgets them.
+QStringList takeDriverWords();
 
 } // namespace plcctl
 
