@@ -53,7 +53,7 @@ fi
 START=$(date +%s)
 cmake -S "$ROOT" -B "$BUILD" \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/aarch64-linux-gnu.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLC_WERROR=ON \
     -DPLC_BUILD_TOOLS=OFF -DPLC_BUILD_TESTS=ON
 
 # Build only the plug-ins and the executables of the unit-labelled tests

@@ -32,7 +32,7 @@ run_suite() {
     local t0 t1 t2
     echo "== $name: configure and build"
     t0=$(date +%s)
-    if ! cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"; then
+    if ! cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLC_WERROR=ON "$@"; then
         FAILED+=("$name (configure)")
         return
     fi

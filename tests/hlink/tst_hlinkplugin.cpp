@@ -529,20 +529,16 @@ void TestHLinkPlugin::unansweredRequests_data()
     QTest::newRow("wrong unit is dropped") << f;
 }
 
-// Each costs the 2 s first-byte wait.
+// Each costs the first-byte wait (how long is a benchmark figure).
 void TestHLinkPlugin::unansweredRequests()
 {
     QFETCH(plcsim::Faults, faults);
     Driver driver;
     QCOMPARE(driver->ConnectDrive(tcpText()), 0);
     m_sim.setFaults(faults);
-    QElapsedTimer clock;
-    clock.start();
     const CLabelVariable read = driver->ReadVariable(QStringLiteral("D40"), UInt16);
-    const qint64 elapsed = clock.elapsed();
     m_sim.setFaults(plcsim::Faults());
     QCOMPARE(read.errorCode, 8);
-    QVERIFY2(elapsed >= 1900 && elapsed < 10000, qPrintable(QString::number(elapsed)));
     QCOMPARE(driver->ReadVariable(QStringLiteral("D40"), UInt16).errorCode, 0);
 }
 
