@@ -8,6 +8,9 @@
 #   lib/cmake/PlcDrivers/                              find_package(PlcDrivers)
 #   lib/pkgconfig/plcdrivers.pc                        pkg-config plcdrivers
 #
+# Components (the Debian packages, cmake/PlcDriversPackaging.cmake):
+# plcdrivers the plug-ins, plcdrivers-dev the files for hosts, plcdrivers-tools
+# plcctl and plcsim.
 # "lib" stands for ${CMAKE_INSTALL_LIBDIR} (lib/<multiarch> under /usr).
 include(CMakePackageConfigHelpers)
 
@@ -18,15 +21,15 @@ set(PLC_CMAKE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/PlcDrivers)
 # Plug-ins live in a directory of their own: hosts open them by path, and
 # they stay out of the linker's search path.
 install(TARGETS LibFinsNet LibHLink
-  LIBRARY DESTINATION ${PLC_PLUGIN_INSTALL_DIR} COMPONENT plugins)
+  LIBRARY DESTINATION ${PLC_PLUGIN_INSTALL_DIR} COMPONENT plcdrivers)
 install(FILES
   ${PROJECT_SOURCE_DIR}/common/CDriveBaseClass.h
   ${PROJECT_SOURCE_DIR}/common/CLabelVariable.h
-  DESTINATION ${PLC_HEADER_INSTALL_DIR} COMPONENT development)
+  DESTINATION ${PLC_HEADER_INSTALL_DIR} COMPONENT plcdrivers-dev)
 install(TARGETS PlcLabelVariable EXPORT PlcDriversTargets
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT plcdrivers-dev)
 install(EXPORT PlcDriversTargets NAMESPACE PlcDrivers::
-  DESTINATION ${PLC_CMAKE_INSTALL_DIR} COMPONENT development)
+  DESTINATION ${PLC_CMAKE_INSTALL_DIR} COMPONENT plcdrivers-dev)
 
 configure_package_config_file(
   ${CMAKE_CURRENT_LIST_DIR}/PlcDriversConfig.cmake.in
@@ -39,7 +42,7 @@ write_basic_package_version_file(
 install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/PlcDriversConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/PlcDriversConfigVersion.cmake
-  DESTINATION ${PLC_CMAKE_INSTALL_DIR} COMPONENT development)
+  DESTINATION ${PLC_CMAKE_INSTALL_DIR} COMPONENT plcdrivers-dev)
 
 # pkg-config: the prefix is found from the .pc file's own place, so the tree
 # stays relocatable like the CMake package (cmake --install --prefix ...).
@@ -60,4 +63,4 @@ endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/plcdrivers.pc.in
   ${CMAKE_CURRENT_BINARY_DIR}/plcdrivers.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/plcdrivers.pc
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT plcdrivers-dev)
