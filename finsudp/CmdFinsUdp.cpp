@@ -191,13 +191,34 @@ qint64 CmdFinsUdp::peekDatagram() const
     }
 }
 
-// 0 and the datagram (empty when it could not be read); -errno when the
-// socket reports an error instead; -EAGAIN when nothing is there.
-int CmdFinsUdp::nextDatagram(QByteArray *datagram)
+// Waits for the next datagram. 0: `*datagram` holds it (empty when it could
+// not be read or came from elsewhere); -2: the deadline passed; -3: the
+// socket reports an error (`*error`) or is gone.
+int CmdFinsUdp::receive(const QDeadlineTimer &deadline, QByteArray *datagram, QAbstractSocket::SocketError *error)
 {
-    const qint64 size = peekDatagram();
-    if (size < 0)
-        return int(size);
+    for (;;) {
+        if (Connection_status() != 0) {
+            *error = udpSocket ? udpSocket->error() : QAbstractSocket::UnknownSocketError;
+            return -3;
+        }
+        // The peek that finds an error consumes it: it is reported here.
+        const qint64 size = peekDatagram();
+        if (size >= 0) {
+            readDatagram(size, datagram);
+            return 0;
+        }
+        if (size != -EAGAIN) {
+            *error = socketErrorOf(int(-size));
+            return -3;
+        }
+        if (deadline.hasExpired())
+            return -2;
+        udpSocket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    }
+}
+
+void CmdFinsUdp::readDatagram(qint64 size, QByteArray *datagram)
+{
     datagram->resize(int(qMax<qint64>(size, 1)));
     QHostAddress sender;
     quint16 senderPort = 0;
@@ -206,7 +227,6 @@ int CmdFinsUdp::nextDatagram(QByteArray *datagram)
     // The connected socket filters already; a stray one is no answer.
     if (sender != hostAddress || senderPort != hostPort)
         datagram->clear();
-    return 0;
 }
 
 // What came before our request is stale (late answers, duplicates, an old
@@ -214,24 +234,10 @@ int CmdFinsUdp::nextDatagram(QByteArray *datagram)
 void CmdFinsUdp::dropPending()
 {
     QByteArray datagram;
+    QAbstractSocket::SocketError error;
     for (int i = 0; i < kMaxDropped; ++i) {
-        const int result = nextDatagram(&datagram);
-        if (result == -EAGAIN)
+        if (receive(QDeadlineTimer(0), &datagram, &error) == -2 || Connection_status() != 0)
             return;
-    }
-}
-
-// 0 a datagram (or an error) is waiting; -2 the deadline passed; -3 no socket.
-int CmdFinsUdp::waitForDatagram(const QDeadlineTimer &deadline)
-{
-    for (;;) {
-        if (Connection_status() != 0)
-            return -3;
-        if (peekDatagram() != -EAGAIN)
-            return 0;
-        if (deadline.hasExpired())
-            return -2;
-        udpSocket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
     }
 }
 
@@ -251,11 +257,14 @@ int CmdFinsUdp::exchange(const QByteArray &request, QByteArray *answer, const QS
             return -3;
         }
         const QDeadlineTimer deadline(timeoutMs);
-        while (waitForDatagram(deadline) == 0) {
+        for (;;) {
             QByteArray datagram;
-            const int result = nextDatagram(&datagram);
-            if (result < 0 && result != -EAGAIN) {
-                warnUnreachable(socketErrorOf(-result));
+            QAbstractSocket::SocketError error = QAbstractSocket::UnknownSocketError;
+            const int result = receive(deadline, &datagram, &error);
+            if (result == -2)
+                break;
+            if (result != 0) {
+                warnUnreachable(error);
                 return -3;
             }
             switch (FinsCommand::checkAnswer(request, datagram)) {
@@ -273,8 +282,6 @@ int CmdFinsUdp::exchange(const QByteArray &request, QByteArray *answer, const QS
             if (deadline.hasExpired())
                 break;
         }
-        if (Connection_status() != 0)
-            return -3;
     }
     return -2;
 }

@@ -64,9 +64,9 @@ private:
     int probe();
     quint8 nextSid();
     qint64 peekDatagram() const;
+    int receive(const QDeadlineTimer &deadline, QByteArray *datagram, QAbstractSocket::SocketError *error);
+    void readDatagram(qint64 size, QByteArray *datagram);
     void dropPending();
-    int nextDatagram(QByteArray *datagram);
-    int waitForDatagram(const QDeadlineTimer &deadline);
     int exchange(const QByteArray &request, QByteArray *answer, const QString &addressText, int count);
     int readCommand(const QByteArray &frame, QByteArray *out, int byteLen, const QString &addressText);
     int writeCommand(const QByteArray &frame, int itemCount, const QString &addressText);

@@ -30,7 +30,9 @@ bool ipv4(const QString &text, quint32 *address)
     quint32 value = 0;
     for (const QString &octet : octets) {
         int number = 0;
-        if (octet.size() > 3 || !decimal(octet, 0, 255, &number))
+        // "010" is 8 to some parsers and 10 to others: neither is guessed.
+        if (octet.size() > 3 || (octet.size() > 1 && octet.startsWith(QLatin1Char('0')))
+            || !decimal(octet, 0, 255, &number))
             return false;
         value = value << 8 | quint32(number);
     }
@@ -58,7 +60,7 @@ bool endpoint(const QString &part, Settings *settings, QString *error)
     }
     quint32 address = 0;
     if (!ipv4(part.left(colon), &address) || !unicast(address)) {
-        *error = quoted(part.left(colon)) + QStringLiteral(" 不是IPv4单播地址");
+        *error = quoted(part) + QStringLiteral(" 不是IPv4单播地址");
         return false;
     }
     int port = 0;
