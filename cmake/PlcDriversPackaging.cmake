@@ -101,7 +101,7 @@ set(CPACK_DEBIAN_PLCDRIVERS_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PLCDRIVERS_DESCRIPTION
 "Omron PLC driver plug-ins (FINS and Host Link)
 Shared-library plug-ins that let a host application read and write the
-memory of Omron controllers: FINS/TCP and Host Link (serial or
+memory of Omron controllers: FINS/TCP, FINS/UDP and Host Link (serial or
 TCP). A host loads them by path at run time from
 /usr/lib/<multiarch>/plcdrivers and calls their getSharedLibrary entry.")
 

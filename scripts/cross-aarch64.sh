@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Cross-builds both plug-ins and the unit tests for aarch64-linux-gnu (the
+# Cross-builds the three plug-ins and the unit tests for aarch64-linux-gnu (the
 # gateway) and runs the unit tests under qemu-user. The target's plain char
 # is unsigned, so this is where the Int8 arithmetic meets it for real.
 #
@@ -60,10 +60,10 @@ cmake -S "$ROOT" -B "$BUILD" \
 # (their targets carry the test's name).
 mapfile -t UNIT_TESTS < <(ctest --test-dir "$BUILD" -N -L unit | sed -n 's/^ *Test *#[0-9]*: *//p')
 echo "== unit tests: ${UNIT_TESTS[*]:-none}"
-cmake --build "$BUILD" -j"$JOBS" --target LibFinsNet LibHLink "${UNIT_TESTS[@]}"
+cmake --build "$BUILD" -j"$JOBS" --target LibFinsNet LibHLink LibFinsUdp "${UNIT_TESTS[@]}"
 BUILT=$(date +%s)
 
-for lib in "$BUILD"/finsnet/libLibFinsNet.so "$BUILD"/hlink/libLibHLink.so; do
+for lib in "$BUILD"/finsnet/libLibFinsNet.so "$BUILD"/hlink/libLibHLink.so "$BUILD"/finsudp/libLibFinsUdp.so; do
     machine="$(aarch64-linux-gnu-readelf -h "$lib" | sed -n 's/^ *Machine: *//p')"
     echo "== $lib: $machine"
     [ "$machine" = AArch64 ] || { echo "not an AArch64 library" >&2; exit 1; }

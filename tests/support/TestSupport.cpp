@@ -28,6 +28,12 @@ Plugin &hlinkPlugin()
     return plugin;
 }
 
+Plugin &finsUdpPlugin()
+{
+    static Plugin plugin(QStringLiteral(PLC_FINSUDP_PLUGIN));
+    return plugin;
+}
+
 LogCapture *LogCapture::s_active = nullptr;
 
 LogCapture::LogCapture()

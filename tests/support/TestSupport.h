@@ -31,6 +31,7 @@ private:
 
 Plugin &finsPlugin();
 Plugin &hlinkPlugin();
+Plugin &finsUdpPlugin();
 
 // Collects every line written through Qt's message logger while it lives.
 class LogCapture

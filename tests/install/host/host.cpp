@@ -1,8 +1,9 @@
 // plchost FINS_PORT HOSTLINK_PORT
 //
-// Loads both installed plug-ins, connects them to a PLC on 127.0.0.1 (FINS/TCP
-// and Host Link over TCP), writes through one and reads through both, and
-// checks the values. Exit status 0 when everything holds.
+// Loads the installed plug-ins, connects two of them to a PLC on 127.0.0.1
+// (FINS/TCP and Host Link over TCP), writes through one and reads through
+// both, and checks the values; the FINS/UDP plug-in is checked for its
+// identity. Exit status 0 when everything holds.
 
 #include "CDriveBaseClass.h"
 #include "CLabelVariable.h"
@@ -71,6 +72,10 @@ int main(int argc, char *argv[])
     check(fins->getDriveName() == QLatin1String("FinsNet"), QStringLiteral("FINS driver name ") + fins->getDriveName());
     check(hlink->getDriveName() == QLatin1String("HLink"), QStringLiteral("Host Link driver name ") + hlink->getDriveName());
     check(fins->DebugCmd(GetVersion).startsWith(QLatin1String("v1.7.4 ")), fins->DebugCmd(GetVersion));
+    CDriveBaseClass *finsUdp = load(FINSUDP_PLUGIN);
+    check(finsUdp && finsUdp->getDriveName() == QLatin1String("FinsUdp")
+              && finsUdp->getversion_number() == QLatin1String("V1.0.0 20261209"),
+          QStringLiteral("FINS/UDP driver name and version"));
 
     check(fins->ConnectDrive(finsTarget) == 0, QStringLiteral("FINS connect ") + finsTarget);
     hlink->SetConnectPar(QStringLiteral("0"));
