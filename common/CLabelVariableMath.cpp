@@ -7,6 +7,7 @@
 // signed overflow happens on the way.
 
 #include "CLabelVariable.h"
+#include "CDriveBaseClass.h"
 
 #include <limits>
 #include <type_traits>
@@ -22,19 +23,19 @@ enum class ListKind {
 ListKind numericKindFor(int dataType)
 {
     switch (dataType) {
-    case 1: return ListKind::Bool;
-    case 2: return ListKind::Char;
-    case 3: return ListKind::UChar;
-    case 9: return ListKind::LongLong;
-    case 10: return ListKind::ULongLong;
+    case Bool: return ListKind::Bool;
+    case Int8: return ListKind::Char;
+    case UInt8: return ListKind::UChar;
+    case Int64: return ListKind::LongLong;
+    case UInt64: return ListKind::ULongLong;
     default: break;
     }
-    if (dataType == 4 || (dataType >= 13 && dataType <= 14)) return ListKind::Short;
-    if (dataType == 5 || (dataType >= 15 && dataType <= 16)) return ListKind::UShort;
-    if (dataType == 6 || (dataType >= 17 && dataType <= 20)) return ListKind::Int;
-    if (dataType == 7 || (dataType >= 21 && dataType <= 24)) return ListKind::UInt;
-    if (dataType == 8 || (dataType >= 33 && dataType <= 36)) return ListKind::Float;
-    if (dataType == 11 || (dataType >= 37 && dataType <= 40)) return ListKind::Double;
+    if (dataType == Int16 || (dataType >= 13 && dataType <= 14)) return ListKind::Short;
+    if (dataType == UInt16 || (dataType >= 15 && dataType <= 16)) return ListKind::UShort;
+    if (dataType == Int32 || (dataType >= 17 && dataType <= 20)) return ListKind::Int;
+    if (dataType == UInt32 || (dataType >= 21 && dataType <= 24)) return ListKind::UInt;
+    if (dataType == Float || (dataType >= 33 && dataType <= 36)) return ListKind::Float;
+    if (dataType == Double || (dataType >= 37 && dataType <= 40)) return ListKind::Double;
     return ListKind::None; // 0, 25..32, negative, above 40
 }
 
@@ -179,7 +180,7 @@ QVariant combineAs(ListKind kind, CLabelVariable &left, CLabelVariable &right, O
 
 ListKind arithmeticKind(int dataType, Op op)
 {
-    if (dataType == 12)
+    if (dataType == String)
         return op == Op::Add ? ListKind::Double : ListKind::None;
     return numericKindFor(dataType);
 }
@@ -239,7 +240,7 @@ CLabelVariable CLabelVariable::operator/(const CLabelVariable &right) { return a
 bool CLabelVariable::operator==(const CLabelVariable &rightOperand)
 {
     const bool identityEqual = sameIdentity(*this, rightOperand);
-    const ListKind kind = dataType == 12 ? ListKind::Text : numericKindFor(dataType);
+    const ListKind kind = dataType == String ? ListKind::Text : numericKindFor(dataType);
     CLabelVariable right = rightOperand; // read through a copy, see arithmetic()
     switch (kind) {
     case ListKind::Bool: return sameElements<bool>(*this, right, identityEqual);

@@ -2,11 +2,13 @@
 
 #include <QList>
 
+#include "CDriveBaseClass.h"
+
 namespace TagRequest {
 
 bool isTransferType(int type)
 {
-    return type >= 1 && type <= 11;
+    return type >= Bool && type <= Double;
 }
 
 long long boolWords(int bit, int count)
@@ -58,17 +60,17 @@ bool holdsElements(const CLabelVariable &value, int type, int count)
 {
     const QVariant &v = value.value;
     switch (type) {
-    case 1: return holds<bool>(v, count);
-    case 2: return holds<char>(v, count);
-    case 3: return holds<unsigned char>(v, count);
-    case 4: return holds<short>(v, count);
-    case 5: return holds<unsigned short>(v, count);
-    case 6: return holds<int>(v, count);
-    case 7: return holds<unsigned int>(v, count);
-    case 8: return holds<float>(v, count);
-    case 9: return holds<long long>(v, count);
-    case 10: return holds<unsigned long long>(v, count);
-    case 11: return holds<double>(v, count);
+    case Bool: return holds<bool>(v, count);
+    case Int8: return holds<char>(v, count);
+    case UInt8: return holds<unsigned char>(v, count);
+    case Int16: return holds<short>(v, count);
+    case UInt16: return holds<unsigned short>(v, count);
+    case Int32: return holds<int>(v, count);
+    case UInt32: return holds<unsigned int>(v, count);
+    case Float: return holds<float>(v, count);
+    case Int64: return holds<long long>(v, count);
+    case UInt64: return holds<unsigned long long>(v, count);
+    case Double: return holds<double>(v, count);
     default: return false;
     }
 }

@@ -1,19 +1,22 @@
 #ifndef FINSCODEC_H
 #define FINSCODEC_H
 
-// Conversion between FINS memory bytes and tag element lists.
-//
-// PLC words travel high byte first. Multi-word values (32-bit, REAL, 64-bit,
-// LREAL) keep their lowest word at the lowest address, as the controller
-// stores them. Int8/UInt8 elements are the bytes in memory order. Bools are
-// the bits of the words, counted from bit 0 of the first word upward.
+// Conversion between FINS memory bytes and tag element lists: PLC words
+// travel high byte first; how the elements lie in the words is WordLayout's.
 
 #include <QByteArray>
 #include <QVariant>
 
 #include "CLabelVariable.h"
+#include "WordLayout.h"
 
 namespace FinsCodec {
+
+// PLC words from their bytes, high byte first; an odd last byte is the high
+// byte of a word whose low byte reads as 0.
+WordLayout::Words toWords(const QByteArray &data);
+// The words' bytes, high byte first.
+QByteArray fromWords(const WordLayout::Words &words);
 
 // Bytes `count` elements of `type` take on the wire; Int8/UInt8 and Bool are
 // rounded up to whole words. 0 for a type the driver does not transfer.

@@ -3,20 +3,22 @@
 
 // Conversion between PLC words carried as hex digit values (one byte 0..15
 // per hex character, four per word, most significant first) and the element
-// lists of a CLabelVariable.
-//
-// The layout is the controller's: a multi-word value keeps its lowest word at
-// the lowest address (Int32, UInt32, Float in two words; Int64, UInt64,
-// Double in four), so the FINS and Host Link drivers read the same words as
-// the same value. 8-bit elements take a byte each, high byte of a word first.
-// Bool element k is bit (bit + k) counted from bit 0 of the first word.
+// lists of a CLabelVariable. How the elements lie in the words is
+// WordLayout's, the same for every driver.
 
 #include <QByteArray>
 #include <QVariant>
 
 #include "CLabelVariable.h"
+#include "WordLayout.h"
 
 namespace HLinkCodec {
+
+// PLC words from their digit values (only the low four bits of each byte
+// count); a missing digit of the last word reads as 0.
+WordLayout::Words toWords(const QByteArray &digits);
+// Four digit values per word, most significant first.
+QByteArray fromWords(const WordLayout::Words &words);
 
 // Hex digit values per element, 0 for Bool (bits) and unknown types.
 int digitsPerElement(int type);
