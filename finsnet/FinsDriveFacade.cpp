@@ -1,169 +1,75 @@
 #include "FinsDriveFacade.h"
 
-#include <QDateTime>
-
 #include <climits>
 
-#include "AddressGrammar.h"
-#include "BuildInfo.h"
 #include "FinsCodec.h"
-#include "FinsMemoryAccess.h"
-#include "TagRequest.h"
 
-FinsDriveFacade::FinsDriveFacade() = default;
+FinsDriveFacade::FinsDriveFacade(const Identity &identity)
+    : identity(identity)
+{
+}
+
 FinsDriveFacade::~FinsDriveFacade() = default;
 
-QString FinsDriveFacade::DebugCmd(EDebugCmdType command)
+QString FinsDriveFacade::getDriveName()
 {
-    switch (command) {
-    case StartDebug:
-        memory().setDebug(true);
-        return QStringLiteral("StartDebug");
-    case StopDebug:
-        memory().setDebug(false);
-        return QStringLiteral("StopDebug");
-    case GetVersion:
-        return BuildInfo::versionText(versionPattern());
-    case GetDriveName:
-        return getDriveName();
-    }
-    return QString();
+    return identity.name;
 }
 
-void FinsDriveFacade::SetConnectPar(QString parameter)
+QString FinsDriveFacade::getversion_number()
 {
-    connectPar = parameter.toUInt(nullptr, 10);
+    return identity.version;
 }
 
-CLabelVariable FinsDriveFacade::ReadVariable(QString address, DataType type)
+QString FinsDriveFacade::versionPattern() const
 {
-    CDriveBaseClass *face = this;
-    return face->ReadVariable(address, type, 1);
+    return identity.versionPattern;
 }
 
-CLabelVariable FinsDriveFacade::WriteVariable(QString address, DataType type, CLabelVariable value)
+void FinsDriveFacade::setDebug(bool on)
 {
-    CDriveBaseClass *face = this;
-    return face->WriteVariable(address, type, value, 1);
+    memory().setDebug(on);
 }
 
-long long FinsDriveFacade::wordsCovered(DataType type, int bit, int count) const
+// ---- words as FINS bytes --------------------------------------------------
+
+int FinsDriveFacade::readWords(int area, int word, int count, const QString &tag, Words *out)
 {
-    if (type == Bool)
-        return TagRequest::boolWords(bit, count);
-    return FinsCodec::byteLength(type, count) / 2;
+    QByteArray bytes;
+    const int protocol = memory().Read_area(word, 2 * count, &bytes, area, tag);
+    if (protocol == 0)
+        *out = FinsCodec::toWords(bytes);
+    return protocol;
 }
 
-CLabelVariable FinsDriveFacade::ReadVariable(QString address, DataType type, int count)
+int FinsDriveFacade::writeWords(int area, int word, const Words &words, const QString &tag)
 {
-    const AreaType area = getArea(address);
-    const int word = getAddr(address, area);
-    const int bit = getmodule_BIT(address, area);
-    const int code = TagRequest::check(word, bit, area, count, type, wordsCovered(type, bit, count));
-    return TagRequest::readFrame(address, type, count, code,
-                                 [&] { return Read_data(word, type, count, bit, area, address); });
+    const QByteArray bytes = FinsCodec::fromWords(words);
+    return memory().Write_area(word, bytes.size(), bytes, area, tag);
 }
 
-CLabelVariable FinsDriveFacade::WriteVariable(QString address, DataType type, CLabelVariable value, int count)
+int FinsDriveFacade::writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag)
 {
-    const AreaType area = getArea(address);
-    const int bitArea = getArea_Bit(address);
-    const int word = getAddr(address, area);
-    const int bit = getmodule_BIT(address, area);
-    const int code = TagRequest::check(word, bit, area, count, type, wordsCovered(type, bit, count));
-    return TagRequest::writeFrame(value, address, type, count, code, [&] {
-        return type == Bool ? Write_bool(word, type, count, value, bit, bitArea, address)
-                            : Write_area(word, type, count, value, area, address);
-    });
+    return memory().Write_bool(word, flags.size(), flags, bit, bitArea, tag);
 }
+
+// ---- steps ----------------------------------------------------------------
 
 CLabelVariable FinsDriveFacade::Read_data(int address, DataType type, int count, int bit, int area, QString tag)
 {
-    CLabelVariable result;
-    if (!TagRequest::isTransferType(type) || count < 1) {
-        result.errorCode = TagRequest::TypeNotHandled;
-        return result;
-    }
-    // Bool: the words from bit 0 of the first word up to the last bit named.
-    const long long len = type == Bool ? 2 * TagRequest::boolWords(bit, count) : FinsCodec::byteLength(type, count);
-    QByteArray bytes;
-    const int protocol = memory().Read_area(address, int(len), &bytes, area, tag);
-    if (protocol != 0) {
-        result.errorCode = TagRequest::resultCodeFor(protocol);
-        return result;
-    }
-    result.timestamp = QDateTime::currentDateTime();
-    result.errorCode = TagRequest::Success;
-    result.value = FinsCodec::decode(type, bytes, count, bit);
-    return result;
+    return readTag(address, type, count, bit, area, tag);
 }
 
 CLabelVariable FinsDriveFacade::Write_area(int address, DataType type, int count, CLabelVariable value, int area,
-                                      QString tag)
+                                           QString tag)
 {
-    // Only what the caller gave goes out: a value without `count` elements of
-    // the tag's type is refused before anything is sent.
-    if (type == Bool || !TagRequest::holdsElements(value, type, count)) {
-        value.errorCode = TagRequest::TypeNotHandled;
-        return value;
-    }
-    QByteArray bytes;
-    FinsCodec::encode(type, value.value, count, &bytes);
-    if ((type == Int8 || type == UInt8) && count % 2 != 0) {
-        // The last element shares its word with a byte the caller did not
-        // name: keep that byte as the PLC holds it.
-        QByteArray lastWord;
-        const int protocol = memory().Read_area(address + count / 2, 2, &lastWord, area, tag);
-        if (protocol != 0) {
-            value.errorCode = TagRequest::resultCodeFor(protocol);
-            return value;
-        }
-        bytes.append(lastWord.at(1));
-    }
-    const int protocol = memory().Write_area(address, bytes.size(), bytes, area, tag);
-    value.errorCode = TagRequest::resultCodeFor(protocol);
-    if (protocol == 0)
-        value.timestamp = QDateTime::currentDateTime();
-    return value;
+    return writeTagWords(address, type, count, value, area, tag);
 }
 
 CLabelVariable FinsDriveFacade::Write_bool(int address, DataType type, int count, CLabelVariable value, int bit,
-                                      int bitArea, QString tag)
+                                           int bitArea, QString tag)
 {
-    if (type != Bool || !TagRequest::holdsElements(value, Bool, count)) {
-        value.errorCode = TagRequest::TypeNotHandled;
-        return value;
-    }
-    QByteArray bytes;
-    FinsCodec::encodeBool(value.value, count, &bytes);
-    // Bit numbers above 15 name a bit of a later word.
-    const int protocol = memory().Write_bool(address + bit / 16, count, bytes, bit % 16, bitArea, tag);
-    value.errorCode = TagRequest::resultCodeFor(protocol);
-    if (protocol == 0)
-        value.timestamp = QDateTime::currentDateTime();
-    return value;
-}
-
-// ---- address grammar ----------------------------------------------------
-
-FinsDriveFacade::AreaType FinsDriveFacade::getArea(QString text)
-{
-    return AreaType(AddressGrammar::areaCode(text));
-}
-
-int FinsDriveFacade::getArea_Bit(QString text)
-{
-    return AddressGrammar::bitAreaCode(text);
-}
-
-int FinsDriveFacade::getAddr(QString text, AreaType area)
-{
-    return AddressGrammar::wordAddress(text, area);
-}
-
-int FinsDriveFacade::getmodule_BIT(QString text, AreaType area)
-{
-    return AddressGrammar::bitNumber(text, area);
+    return writeTagBits(address, type, count, value, bit, bitArea, tag);
 }
 
 int FinsDriveFacade::getBytelen(DataType type, int count)

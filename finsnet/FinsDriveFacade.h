@@ -2,49 +2,37 @@
 #define FINSDRIVEFACADE_H
 
 // What every FINS driver object does the same way, whatever carries its
-// frames: parses tag addresses, runs the common checks, turns tags into
-// memory-area commands and PLC bytes into tag values. A plug-in derives from
-// it, names itself, parses its connection text and hands over its transport
-// through memory().
+// frames: the common tag handling of DriveFacade over FINS memory-area
+// commands, PLC words as FINS bytes (high byte first), and the plug-in's
+// name and version. A plug-in derives from FinsPlugin<Cmd> with its
+// transport and parses its own connection text.
 
 #include <QObject>
 #include <QString>
 #include <QVariant>
 
-#include "CDriveBaseClass.h"
 #include "CLabelVariable.h"
+#include "DriveFacade.h"
+#include "FinsMemoryAccess.h"
 
-class FinsMemoryAccess;
-
-class FinsDriveFacade : public QObject, public CDriveBaseClass
+class FinsDriveFacade : public DriveFacade
 {
     Q_OBJECT
-    Q_INTERFACES(CDriveBaseClass)
 
 public:
-    enum AreaType : int {
-        Area_None = 0,
-        Area_CIO = 0xB0,
-        Area_W = 0xB1,
-        Area_H = 0xB2,
-        Area_A = 0xB3,
-        Area_EM1 = 0xA0,
-        Area_EM2 = 0xA1,
-        Area_EM3 = 0xA2,
-        Area_EM4 = 0xA3,
-        Area_EM5 = 0xA4,
-        Area_D = 0x82
+    // The plug-in's name (getDriveName), version (getversion_number) and
+    // DebugCmd(GetVersion) pattern (%1 build date, %2 build time).
+    struct Identity {
+        QString name;
+        QString version;
+        QString versionPattern;
     };
 
-    FinsDriveFacade();
+    explicit FinsDriveFacade(const Identity &identity);
     ~FinsDriveFacade() override;
 
-    QString DebugCmd(EDebugCmdType cmd) override;
-    void SetConnectPar(QString parameter) override;
-    CLabelVariable ReadVariable(QString address, DataType type) override;
-    CLabelVariable ReadVariable(QString address, DataType type, int count) override;
-    CLabelVariable WriteVariable(QString address, DataType type, CLabelVariable value) override;
-    CLabelVariable WriteVariable(QString address, DataType type, CLabelVariable value, int count) override;
+    QString getDriveName() override;
+    QString getversion_number() override;
 
     // Steps behind ReadVariable / WriteVariable, after the checks.
     CLabelVariable Read_data(int address, DataType type, int count, int bit, int area, QString tag);
@@ -52,11 +40,6 @@ public:
     CLabelVariable Write_bool(int address, DataType type, int count, CLabelVariable value, int bit, int bitArea,
                               QString tag);
 
-    // Address grammar.
-    AreaType getArea(QString text);
-    int getArea_Bit(QString text);
-    int getAddr(QString text, AreaType area);
-    int getmodule_BIT(QString text, AreaType area);
     // Bytes `count` elements of `type` take in PLC memory (whole words).
     int getBytelen(DataType type, int count);
 
@@ -87,14 +70,35 @@ public:
 protected:
     // The transport that carries this driver's memory-area commands.
     virtual FinsMemoryAccess &memory() = 0;
-    // The DebugCmd(GetVersion) pattern for BuildInfo::versionText: the
-    // plug-in's version with %1 for the build date and %2 for the build time.
-    virtual QString versionPattern() const = 0;
+
+    int readWords(int area, int word, int count, const QString &tag, Words *out) override;
+    int writeWords(int area, int word, const Words &words, const QString &tag) override;
+    int writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag) override;
+    void setDebug(bool on) override;
+    QString versionPattern() const override;
 
 private:
-    long long wordsCovered(DataType type, int bit, int count) const;
+    const Identity identity;
+};
 
-    unsigned int connectPar = 1; // stored; FINS has no use for it
+// A FINS plug-in over one transport object of type Cmd, which provides the
+// memory-area commands, DisConnectDrive() and DestroyFree().
+template <class Cmd>
+class FinsPlugin : public FinsDriveFacade
+{
+public:
+    explicit FinsPlugin(const Identity &identity)
+        : FinsDriveFacade(identity)
+    {
+    }
+
+    int DisConnectDrive() override { return cmd.DisConnectDrive(); }
+    int DestroyFree() override { return cmd.DestroyFree(); }
+
+protected:
+    FinsMemoryAccess &memory() override { return cmd; }
+
+    Cmd cmd;
 };
 
 #endif // FINSDRIVEFACADE_H

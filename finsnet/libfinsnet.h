@@ -10,7 +10,7 @@
 #include "CmdFinsNet.h"
 #include "FinsDriveFacade.h"
 
-class LibFinsNet : public FinsDriveFacade
+class LibFinsNet : public FinsPlugin<CmdFinsNet>
 {
     Q_OBJECT
 
@@ -18,20 +18,7 @@ public:
     LibFinsNet();
     ~LibFinsNet() override;
 
-    QString getDriveName() override;
-    QString getversion_number() override;
     int ConnectDrive(QString connection) override;
-    int DisConnectDrive() override;
-    int DestroyFree() override;
-
-protected:
-    FinsMemoryAccess &memory() override;
-    QString versionPattern() const override;
-
-private:
-    CmdFinsNet cmd;
-    QString ipAddress;
-    int ipPort = 0;
 };
 
 #endif // LIBFINSNET_H

@@ -11,7 +11,7 @@
 #include "CmdFinsUdp.h"
 #include "FinsDriveFacade.h"
 
-class LibFinsUdp : public FinsDriveFacade
+class LibFinsUdp : public FinsPlugin<CmdFinsUdp>
 {
     Q_OBJECT
 
@@ -19,18 +19,7 @@ public:
     LibFinsUdp();
     ~LibFinsUdp() override;
 
-    QString getDriveName() override;
-    QString getversion_number() override;
     int ConnectDrive(QString connection) override;
-    int DisConnectDrive() override;
-    int DestroyFree() override;
-
-protected:
-    FinsMemoryAccess &memory() override;
-    QString versionPattern() const override;
-
-private:
-    CmdFinsUdp cmd;
 };
 
 #endif // LIBFINSUDP_H

@@ -1,59 +1,34 @@
 #ifndef LIBHLINK_H
 #define LIBHLINK_H
 
-// The Host Link driver as the host sees it: connection texts, tag addresses
-// and tag values in, Host Link exchanges through CmdHLink out.
+// The Host Link driver as the host sees it: the common tag handling of
+// DriveFacade, connection texts, and PLC words as Host Link hex digits
+// through CmdHLink.
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QVariant>
 
-#include "CDriveBaseClass.h"
 #include "CLabelVariable.h"
 #include "CmdHLink.h"
+#include "DriveFacade.h"
 
-class LibHLink : public QObject, public CDriveBaseClass
+class LibHLink : public DriveFacade
 {
     Q_OBJECT
-    Q_INTERFACES(CDriveBaseClass)
 
 public:
-    enum AreaType {
-        Area_None = 0,
-        Area_CIO = 0xB0,
-        Area_W = 0xB1,
-        Area_H = 0xB2,
-        Area_A = 0xB3,
-        Area_EM1 = 0xA0,
-        Area_EM2 = 0xA1,
-        Area_EM3 = 0xA2,
-        Area_EM4 = 0xA3,
-        Area_EM5 = 0xA4,
-        Area_D = 0x82
-    };
-
     LibHLink();
     ~LibHLink() override;
 
-    // CDriveBaseClass, in slot order.
+    // CDriveBaseClass operations this driver has of its own.
     QString getDriveName() override;
     QString getversion_number() override;
-    QString DebugCmd(EDebugCmdType cmdType) override;
     int ConnectDrive(QString connection) override;
-    void SetConnectPar(QString parameter) override;
     int DisConnectDrive() override;
-    CLabelVariable ReadVariable(QString address, DataType type) override;
-    CLabelVariable ReadVariable(QString address, DataType type, int count) override;
-    CLabelVariable WriteVariable(QString address, DataType type, CLabelVariable tagValue) override;
-    CLabelVariable WriteVariable(QString address, DataType type, CLabelVariable tagValue, int count) override;
     int DestroyFree() override;
 
-    // Address grammar.
-    AreaType getArea(QString text);
-    int getArea_Bit(QString text);
-    int getAddr(QString text, AreaType area);
-    int getmodule_BIT(QString text, AreaType area);
     // PLC words that `count` elements of `type` cover (Bool from bit 0).
     int getBytelen(DataType type, int count);
 
@@ -89,18 +64,19 @@ public:
     int Wset_variant_UInt64(CLabelVariable value, int count, QByteArray *out);
     int Wset_variant_double(CLabelVariable value, int count, QByteArray *out);
 
+protected:
+    int readWords(int area, int word, int count, const QString &tag, Words *out) override;
+    int writeWords(int area, int word, const Words &words, const QString &tag) override;
+    int writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag) override;
+    void setDebug(bool on) override;
+    QString versionPattern() const override;
+
 private:
-    long long wordsCovered(DataType type, int count, int bitNumber);
+    int connectSerial(const QString &connection);
+    // The Host Link unit number every frame carries (SetConnectPar).
+    int unit() const { return int(connectParameter()); }
 
     CmdHLink cmd;
-    int unitNumber = 1;
-    QString ipAddress;
-    int ipPort = 0;
-    QString portName;
-    int baudRate = 0;
-    int dataBits = 0;
-    int stopBits = 0;
-    QString parity;
 };
 
 #endif // LIBHLINK_H
