@@ -27,8 +27,22 @@ void finishWrite(CLabelVariable &value, int protocol)
 
 } // namespace
 
-DriveFacade::DriveFacade() = default;
+DriveFacade::DriveFacade(const Identity &identity)
+    : identity(identity)
+{
+}
+
 DriveFacade::~DriveFacade() = default;
+
+QString DriveFacade::getDriveName()
+{
+    return identity.name;
+}
+
+QString DriveFacade::getversion_number()
+{
+    return identity.version;
+}
 
 QString DriveFacade::DebugCmd(EDebugCmdType command)
 {
@@ -40,7 +54,7 @@ QString DriveFacade::DebugCmd(EDebugCmdType command)
         setDebug(false);
         return QStringLiteral("StopDebug");
     case GetVersion:
-        return BuildInfo::versionText(versionPattern());
+        return BuildInfo::versionText(identity.versionPattern);
     case GetDriveName:
         return getDriveName();
     }

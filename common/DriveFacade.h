@@ -38,9 +38,20 @@ public:
         Area_D = 0x82
     };
 
-    DriveFacade();
+    // The driver's name (getDriveName), version (getversion_number) and
+    // DebugCmd(GetVersion) pattern for BuildInfo::versionText (its version
+    // with %1 for the build date and %2 for the build time).
+    struct Identity {
+        QString name;
+        QString version;
+        QString versionPattern;
+    };
+
+    explicit DriveFacade(const Identity &identity);
     ~DriveFacade() override;
 
+    QString getDriveName() override;
+    QString getversion_number() override;
     QString DebugCmd(EDebugCmdType cmd) override;
     void SetConnectPar(QString parameter) override;
     CLabelVariable ReadVariable(QString address, DataType type) override;
@@ -65,9 +76,6 @@ protected:
     virtual int writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag) = 0;
     // Frame logging on or off.
     virtual void setDebug(bool on) = 0;
-    // The DebugCmd(GetVersion) pattern for BuildInfo::versionText: the
-    // plug-in's version with %1 for the build date and %2 for the build time.
-    virtual QString versionPattern() const = 0;
 
     // The steps behind ReadVariable / WriteVariable, after the checks.
     CLabelVariable readTag(int word, DataType type, int count, int bit, int area, const QString &tag);
@@ -85,6 +93,7 @@ protected:
     static bool splitHostPort(const QString &text, QString *address, int *port);
 
 private:
+    const Identity identity;
     unsigned int connectPar = 1;
 };
 

@@ -95,4 +95,16 @@ bool encode(int type, const QVariant &value, int count, QByteArray *out)
     return true;
 }
 
+int EntryPoints::encode(int type, const CLabelVariable &value, int count, QByteArray *out)
+{
+    FinsCodec::encode(type, value.value, count, out);
+    return 0;
+}
+
+int EntryPoints::encodeBits(const CLabelVariable &value, int count, QByteArray *out)
+{
+    encodeBool(value.value, count, out);
+    return 0;
+}
+
 } // namespace FinsCodec

@@ -59,6 +59,17 @@ void encodeDouble(const QVariant &value, int count, QByteArray *out);
 // Encoder by DataType code; false (nothing appended) for a type without one.
 bool encode(int type, const QVariant &value, int count, QByteArray *out);
 
+// The facade's value members (ValueEntryPoints) over these functions.
+struct EntryPoints {
+    static QVariant decode(int type, const QByteArray &data, int count) { return FinsCodec::decode(type, data, count); }
+    static QVariant decodeBits(int bitOffset, const QByteArray &data, int byteCount)
+    {
+        return decodeBool(bitOffset, data, byteCount);
+    }
+    static int encode(int type, const CLabelVariable &value, int count, QByteArray *out);
+    static int encodeBits(const CLabelVariable &value, int count, QByteArray *out);
+};
+
 } // namespace FinsCodec
 
 #endif // FINSCODEC_H

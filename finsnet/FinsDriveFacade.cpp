@@ -5,26 +5,11 @@
 #include "FinsCodec.h"
 
 FinsDriveFacade::FinsDriveFacade(const Identity &identity)
-    : identity(identity)
+    : DriveFacade(identity)
 {
 }
 
 FinsDriveFacade::~FinsDriveFacade() = default;
-
-QString FinsDriveFacade::getDriveName()
-{
-    return identity.name;
-}
-
-QString FinsDriveFacade::getversion_number()
-{
-    return identity.version;
-}
-
-QString FinsDriveFacade::versionPattern() const
-{
-    return identity.versionPattern;
-}
 
 void FinsDriveFacade::setDebug(bool on)
 {
@@ -75,88 +60,4 @@ CLabelVariable FinsDriveFacade::Write_bool(int address, DataType type, int count
 int FinsDriveFacade::getBytelen(DataType type, int count)
 {
     return int(qMin<long long>(FinsCodec::byteLength(type, count), INT_MAX));
-}
-
-// ---- codec --------------------------------------------------------------
-
-QVariant FinsDriveFacade::set_variant_bool(int bitOffset, QByteArray data, int byteCount)
-{
-    return FinsCodec::decodeBool(bitOffset, data, byteCount);
-}
-
-QVariant FinsDriveFacade::set_variant_Int8(QByteArray data, int count) { return FinsCodec::decodeInt8(data, count); }
-QVariant FinsDriveFacade::set_variant_UInt8(QByteArray data, int count) { return FinsCodec::decodeUInt8(data, count); }
-QVariant FinsDriveFacade::set_variant_Int16(QByteArray data, int count) { return FinsCodec::decodeInt16(data, count); }
-QVariant FinsDriveFacade::set_variant_UInt16(QByteArray data, int count) { return FinsCodec::decodeUInt16(data, count); }
-QVariant FinsDriveFacade::set_variant_Int32(QByteArray data, int count) { return FinsCodec::decodeInt32(data, count); }
-QVariant FinsDriveFacade::set_variant_UInt32(QByteArray data, int count) { return FinsCodec::decodeUInt32(data, count); }
-QVariant FinsDriveFacade::set_variant_fload(QByteArray data, int count) { return FinsCodec::decodeFloat(data, count); }
-QVariant FinsDriveFacade::set_variant_Int64(QByteArray data, int count) { return FinsCodec::decodeInt64(data, count); }
-QVariant FinsDriveFacade::set_variant_UInt64(QByteArray data, int count) { return FinsCodec::decodeUInt64(data, count); }
-QVariant FinsDriveFacade::set_variant_double(QByteArray data, int count) { return FinsCodec::decodeDouble(data, count); }
-
-int FinsDriveFacade::Wset_variant_bool(CLabelVariable value, int count, QByteArray *out)
-{
-    FinsCodec::encodeBool(value.value, count, out);
-    return 0;
-}
-
-int FinsDriveFacade::Wset_variant_Int8(CLabelVariable value, int count, QByteArray *out)
-{
-    FinsCodec::encodeInt8(value.value, count, out);
-    return 0;
-}
-
-int FinsDriveFacade::Wset_variant_UInt8(CLabelVariable value, int count, QByteArray *out)
-{
-    FinsCodec::encodeUInt8(value.value, count, out);
-    return 0;
-}
-
-int FinsDriveFacade::Wset_variant_Int16(CLabelVariable value, int count, QByteArray *out)
-{
-    FinsCodec::encodeInt16(value.value, count, out);
-    return 0;
-}
-
-int FinsDriveFacade::Wset_variant_uInt16(CLabelVariable value, int count, QByteArray *out)
-{
-    FinsCodec::encodeUInt16(value.value, count, out);
-    return 0;
-}
-
-int FinsDriveFacade::Wset_variant_Int32(CLabelVariable value, int count, QByteArray *out)
-{
-    FinsCodec::encodeInt32(value.value, count, out);
-    return 0;
-}
-
-int FinsDriveFacade::Wset_variant_UInt32(CLabelVariable value, int count, QByteArray *out)
-{
-    FinsCodec::encodeUInt32(value.value, count, out);
-    return 0;
-}
-
-int FinsDriveFacade::Wset_variant_float(CLabelVariable value, int count, QByteArray *out)
-{
-    FinsCodec::encodeFloat(value.value, count, out);
-    return 0;
-}
-
-int FinsDriveFacade::Wset_variant_Int64(CLabelVariable value, int count, QByteArray *out)
-{
-    FinsCodec::encodeInt64(value.value, count, out);
-    return 0;
-}
-
-int FinsDriveFacade::Wset_variant_UInt64(CLabelVariable value, int count, QByteArray *out)
-{
-    FinsCodec::encodeUInt64(value.value, count, out);
-    return 0;
-}
-
-int FinsDriveFacade::Wset_variant_double(CLabelVariable value, int count, QByteArray *out)
-{
-    FinsCodec::encodeDouble(value.value, count, out);
-    return 0;
 }

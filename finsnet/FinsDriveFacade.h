@@ -13,26 +13,23 @@
 
 #include "CLabelVariable.h"
 #include "DriveFacade.h"
+#include "FinsCodec.h"
 #include "FinsMemoryAccess.h"
+#include "ValueEntryPoints.h"
 
-class FinsDriveFacade : public DriveFacade
+// Its value members (ValueEntryPoints): set_variant_bool(bitOffset, data,
+// byteCount) gives the bits of the first byteCount bytes from bitOffset on;
+// the others decode `count` elements, a missing byte reading as 0. The
+// Wset_variant_ members append the first `count` elements (fewer when the
+// list is shorter, none of another list type; Bool one byte per bit) and
+// return 0.
+class FinsDriveFacade : public DriveFacade, public ValueEntryPoints<FinsCodec::EntryPoints>
 {
     Q_OBJECT
 
 public:
-    // The plug-in's name (getDriveName), version (getversion_number) and
-    // DebugCmd(GetVersion) pattern (%1 build date, %2 build time).
-    struct Identity {
-        QString name;
-        QString version;
-        QString versionPattern;
-    };
-
     explicit FinsDriveFacade(const Identity &identity);
     ~FinsDriveFacade() override;
-
-    QString getDriveName() override;
-    QString getversion_number() override;
 
     // Steps behind ReadVariable / WriteVariable, after the checks.
     CLabelVariable Read_data(int address, DataType type, int count, int bit, int area, QString tag);
@@ -43,30 +40,6 @@ public:
     // Bytes `count` elements of `type` take in PLC memory (whole words).
     int getBytelen(DataType type, int count);
 
-    // Codec: PLC bytes to element lists and back.
-    QVariant set_variant_bool(int bitOffset, QByteArray data, int byteCount);
-    QVariant set_variant_Int8(QByteArray data, int count);
-    QVariant set_variant_UInt8(QByteArray data, int count);
-    QVariant set_variant_Int16(QByteArray data, int count);
-    QVariant set_variant_UInt16(QByteArray data, int count);
-    QVariant set_variant_Int32(QByteArray data, int count);
-    QVariant set_variant_UInt32(QByteArray data, int count);
-    QVariant set_variant_fload(QByteArray data, int count);
-    QVariant set_variant_Int64(QByteArray data, int count);
-    QVariant set_variant_UInt64(QByteArray data, int count);
-    QVariant set_variant_double(QByteArray data, int count);
-    int Wset_variant_bool(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_Int8(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_UInt8(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_Int16(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_uInt16(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_Int32(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_UInt32(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_float(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_Int64(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_UInt64(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_double(CLabelVariable value, int count, QByteArray *out);
-
 protected:
     // The transport that carries this driver's memory-area commands.
     virtual FinsMemoryAccess &memory() = 0;
@@ -75,10 +48,6 @@ protected:
     int writeWords(int area, int word, const Words &words, const QString &tag) override;
     int writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag) override;
     void setDebug(bool on) override;
-    QString versionPattern() const override;
-
-private:
-    const Identity identity;
 };
 
 // A FINS plug-in over one transport object of type Cmd, which provides the

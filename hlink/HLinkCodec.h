@@ -36,6 +36,26 @@ int encode(int type, const CLabelVariable &value, int count, QByteArray *out);
 // Appends one byte per element of a QList<bool>: 1 for true, 0 for false.
 int encodeBits(const CLabelVariable &value, int count, QByteArray *out);
 
+// The facade's value members (ValueEntryPoints) over these functions.
+struct EntryPoints {
+    static QVariant decode(int type, const QByteArray &digits, int count)
+    {
+        return HLinkCodec::decode(type, digits, count);
+    }
+    static QVariant decodeBits(int bit, const QByteArray &digits, int count)
+    {
+        return HLinkCodec::decodeBits(bit, digits, count);
+    }
+    static int encode(int type, const CLabelVariable &value, int count, QByteArray *out)
+    {
+        return HLinkCodec::encode(type, value, count, out);
+    }
+    static int encodeBits(const CLabelVariable &value, int count, QByteArray *out)
+    {
+        return HLinkCodec::encodeBits(value, count, out);
+    }
+};
+
 } // namespace HLinkCodec
 
 #endif // HLINKCODEC_H

@@ -2,28 +2,14 @@
 
 #include <QStringList>
 
-#include "HLinkCodec.h"
 #include "WordLayout.h"
 
-LibHLink::LibHLink() = default;
+LibHLink::LibHLink()
+    : DriveFacade({QStringLiteral("HLink"), QStringLiteral("V1.0.1 20230221"), QStringLiteral("v1.0.1 %1 %2")})
+{
+}
+
 LibHLink::~LibHLink() = default;
-
-// ----------------------------------------------------------------- identity
-
-QString LibHLink::getDriveName()
-{
-    return QStringLiteral("HLink");
-}
-
-QString LibHLink::getversion_number()
-{
-    return QStringLiteral("V1.0.1 20230221");
-}
-
-QString LibHLink::versionPattern() const
-{
-    return QStringLiteral("v1.0.1 %1 %2");
-}
 
 void LibHLink::setDebug(bool on)
 {
@@ -122,33 +108,3 @@ CLabelVariable LibHLink::Write_CIO(int wordAddress, DataType type, int count, CL
 {
     return writeTagBits(wordAddress, type, count, tagValue, bitNumber, bitArea, address);
 }
-
-// -------------------------------------------------------------------- codec
-
-
-QVariant LibHLink::set_variant_bool(int bitOffset, QByteArray digits, int count)
-{
-    return HLinkCodec::decodeBits(bitOffset, digits, count);
-}
-QVariant LibHLink::set_variant_Int8(QByteArray digits, int count) { return HLinkCodec::decode(Int8, digits, count); }
-QVariant LibHLink::set_variant_UInt8(QByteArray digits, int count) { return HLinkCodec::decode(UInt8, digits, count); }
-QVariant LibHLink::set_variant_Int16(QByteArray digits, int count) { return HLinkCodec::decode(Int16, digits, count); }
-QVariant LibHLink::set_variant_UInt16(QByteArray digits, int count) { return HLinkCodec::decode(UInt16, digits, count); }
-QVariant LibHLink::set_variant_Int32(QByteArray digits, int count) { return HLinkCodec::decode(Int32, digits, count); }
-QVariant LibHLink::set_variant_UInt32(QByteArray digits, int count) { return HLinkCodec::decode(UInt32, digits, count); }
-QVariant LibHLink::set_variant_fload(QByteArray digits, int count) { return HLinkCodec::decode(Float, digits, count); }
-QVariant LibHLink::set_variant_Int64(QByteArray digits, int count) { return HLinkCodec::decode(Int64, digits, count); }
-QVariant LibHLink::set_variant_UInt64(QByteArray digits, int count) { return HLinkCodec::decode(UInt64, digits, count); }
-QVariant LibHLink::set_variant_double(QByteArray digits, int count) { return HLinkCodec::decode(Double, digits, count); }
-
-int LibHLink::Wset_variant_bool(CLabelVariable value, int count, QByteArray *out) { return HLinkCodec::encodeBits(value, count, out); }
-int LibHLink::Wset_variant_Int8(CLabelVariable value, int count, QByteArray *out) { return HLinkCodec::encode(Int8, value, count, out); }
-int LibHLink::Wset_variant_UInt8(CLabelVariable value, int count, QByteArray *out) { return HLinkCodec::encode(UInt8, value, count, out); }
-int LibHLink::Wset_variant_Int16(CLabelVariable value, int count, QByteArray *out) { return HLinkCodec::encode(Int16, value, count, out); }
-int LibHLink::Wset_variant_uInt16(CLabelVariable value, int count, QByteArray *out) { return HLinkCodec::encode(UInt16, value, count, out); }
-int LibHLink::Wset_variant_Int32(CLabelVariable value, int count, QByteArray *out) { return HLinkCodec::encode(Int32, value, count, out); }
-int LibHLink::Wset_variant_UInt32(CLabelVariable value, int count, QByteArray *out) { return HLinkCodec::encode(UInt32, value, count, out); }
-int LibHLink::Wset_variant_float(CLabelVariable value, int count, QByteArray *out) { return HLinkCodec::encode(Float, value, count, out); }
-int LibHLink::Wset_variant_Int64(CLabelVariable value, int count, QByteArray *out) { return HLinkCodec::encode(Int64, value, count, out); }
-int LibHLink::Wset_variant_UInt64(CLabelVariable value, int count, QByteArray *out) { return HLinkCodec::encode(UInt64, value, count, out); }
-int LibHLink::Wset_variant_double(CLabelVariable value, int count, QByteArray *out) { return HLinkCodec::encode(Double, value, count, out); }

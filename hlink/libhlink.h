@@ -13,8 +13,14 @@
 #include "CLabelVariable.h"
 #include "CmdHLink.h"
 #include "DriveFacade.h"
+#include "HLinkCodec.h"
+#include "ValueEntryPoints.h"
 
-class LibHLink : public DriveFacade
+// Its value members (ValueEntryPoints) work on digit values (0..15, four per
+// PLC word): set_variant_bool(bitOffset, digits, count) gives bits bitOffset
+// .. bitOffset + count - 1; the Wset_variant_ members return 0 when appended,
+// 1 when the value holds no list of the type with `count` elements.
+class LibHLink : public DriveFacade, public ValueEntryPoints<HLinkCodec::EntryPoints>
 {
     Q_OBJECT
 
@@ -23,8 +29,6 @@ public:
     ~LibHLink() override;
 
     // CDriveBaseClass operations this driver has of its own.
-    QString getDriveName() override;
-    QString getversion_number() override;
     int ConnectDrive(QString connection) override;
     int DisConnectDrive() override;
     int DestroyFree() override;
@@ -39,37 +43,11 @@ public:
     CLabelVariable Write_CIO(int wordAddress, DataType type, int count, CLabelVariable tagValue, int bitNumber,
                              int bitArea, QString address);
 
-    // Codec: digit values (0..15, four per PLC word) to element lists ...
-    QVariant set_variant_bool(int bitOffset, QByteArray digits, int count);
-    QVariant set_variant_Int8(QByteArray digits, int count);
-    QVariant set_variant_UInt8(QByteArray digits, int count);
-    QVariant set_variant_Int16(QByteArray digits, int count);
-    QVariant set_variant_UInt16(QByteArray digits, int count);
-    QVariant set_variant_Int32(QByteArray digits, int count);
-    QVariant set_variant_UInt32(QByteArray digits, int count);
-    QVariant set_variant_fload(QByteArray digits, int count);
-    QVariant set_variant_Int64(QByteArray digits, int count);
-    QVariant set_variant_UInt64(QByteArray digits, int count);
-    QVariant set_variant_double(QByteArray digits, int count);
-    // ... and back: 0 when appended, 1 when the value holds no such list.
-    int Wset_variant_bool(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_Int8(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_UInt8(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_Int16(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_uInt16(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_Int32(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_UInt32(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_float(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_Int64(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_UInt64(CLabelVariable value, int count, QByteArray *out);
-    int Wset_variant_double(CLabelVariable value, int count, QByteArray *out);
-
 protected:
     int readWords(int area, int word, int count, const QString &tag, Words *out) override;
     int writeWords(int area, int word, const Words &words, const QString &tag) override;
     int writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag) override;
     void setDebug(bool on) override;
-    QString versionPattern() const override;
 
 private:
     int connectSerial(const QString &connection);
