@@ -3,6 +3,7 @@
 #include <QList>
 
 #include "CDriveBaseClass.h"
+#include "WordLayout.h"
 
 namespace TagRequest {
 
@@ -58,21 +59,8 @@ bool holds(const QVariant &value, int count)
 
 bool holdsElements(const CLabelVariable &value, int type, int count)
 {
-    const QVariant &v = value.value;
-    switch (type) {
-    case Bool: return holds<bool>(v, count);
-    case Int8: return holds<char>(v, count);
-    case UInt8: return holds<unsigned char>(v, count);
-    case Int16: return holds<short>(v, count);
-    case UInt16: return holds<unsigned short>(v, count);
-    case Int32: return holds<int>(v, count);
-    case UInt32: return holds<unsigned int>(v, count);
-    case Float: return holds<float>(v, count);
-    case Int64: return holds<long long>(v, count);
-    case UInt64: return holds<unsigned long long>(v, count);
-    case Double: return holds<double>(v, count);
-    default: return false;
-    }
+    return WordLayout::withElementType(type, false,
+                                       [&](auto element) { return holds<decltype(element)>(value.value, count); });
 }
 
 void adopt(CLabelVariable &into, const CLabelVariable &done)

@@ -3,8 +3,7 @@
 #include <QList>
 
 #include <cstring>
-
-#include "CDriveBaseClass.h"
+#include <type_traits>
 
 namespace WordLayout {
 namespace {
@@ -116,19 +115,9 @@ int encodeList(const QVariant &value, int count, Words *out)
 
 int bytesPerElement(int type)
 {
-    switch (type) {
-    case Int8:
-    case UInt8: return 1;
-    case Int16:
-    case UInt16: return 2;
-    case Int32:
-    case UInt32:
-    case Float: return 4;
-    case Int64:
-    case UInt64:
-    case Double: return 8;
-    default: return 0;
-    }
+    return withElementType(type, 0, [](auto element) {
+        return std::is_same<decltype(element), bool>::value ? 0 : int(sizeof(element));
+    });
 }
 
 long long wordCount(int type, long long count)
@@ -154,19 +143,9 @@ bool endsInHalfWord(int type, long long count)
 
 QVariant toElements(int type, const Words &words, int count)
 {
-    switch (type) {
-    case Int8: return decodeList<char>(words, count);
-    case UInt8: return decodeList<unsigned char>(words, count);
-    case Int16: return decodeList<short>(words, count);
-    case UInt16: return decodeList<unsigned short>(words, count);
-    case Int32: return decodeList<int>(words, count);
-    case UInt32: return decodeList<unsigned int>(words, count);
-    case Float: return decodeList<float>(words, count);
-    case Int64: return decodeList<long long>(words, count);
-    case UInt64: return decodeList<unsigned long long>(words, count);
-    case Double: return decodeList<double>(words, count);
-    default: return QVariant();
-    }
+    if (type == Bool)
+        return QVariant();
+    return withElementType(type, QVariant(), [&](auto element) { return decodeList<decltype(element)>(words, count); });
 }
 
 QVariant toBits(int bit, const Words &words, int count)
@@ -180,19 +159,9 @@ QVariant toBits(int bit, const Words &words, int count)
 
 int fromElements(int type, const QVariant &value, int count, Words *out)
 {
-    switch (type) {
-    case Int8: return encodeList<char>(value, count, out);
-    case UInt8: return encodeList<unsigned char>(value, count, out);
-    case Int16: return encodeList<short>(value, count, out);
-    case UInt16: return encodeList<unsigned short>(value, count, out);
-    case Int32: return encodeList<int>(value, count, out);
-    case UInt32: return encodeList<unsigned int>(value, count, out);
-    case Float: return encodeList<float>(value, count, out);
-    case Int64: return encodeList<long long>(value, count, out);
-    case UInt64: return encodeList<unsigned long long>(value, count, out);
-    case Double: return encodeList<double>(value, count, out);
-    default: return -1;
-    }
+    if (type == Bool)
+        return -1;
+    return withElementType(type, -1, [&](auto element) { return encodeList<decltype(element)>(value, count, out); });
 }
 
 int bitFlags(const QVariant &value, int count, QByteArray *out)

@@ -17,9 +17,33 @@
 #include <QVariant>
 #include <QVector>
 
+#include "CDriveBaseClass.h"
+
 namespace WordLayout {
 
 using Words = QVector<quint16>;
+
+// Calls f(T()) with T the element type of `type` (bool for Bool, char for
+// Int8 ... double for Double) and returns its result; `otherwise` for a type
+// that is not transferred. The one place that maps type codes to C++ types.
+template <typename R, typename F>
+R withElementType(int type, R otherwise, F &&f)
+{
+    switch (type) {
+    case Bool: return f(bool());
+    case Int8: return f(char());
+    case UInt8: return f((unsigned char)0);
+    case Int16: return f(short());
+    case UInt16: return f((unsigned short)0);
+    case Int32: return f(int());
+    case UInt32: return f(0u);
+    case Float: return f(float());
+    case Int64: return f((long long)0);
+    case UInt64: return f((unsigned long long)0);
+    case Double: return f(double());
+    default: return otherwise;
+    }
+}
 
 // Memory bytes one element of `type` takes: 1 for Int8/UInt8, 2, 4 or 8 for
 // the wider types; 0 for Bool (a bit) and types that are not transferred.
