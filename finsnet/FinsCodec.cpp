@@ -1,5 +1,7 @@
 #include "FinsCodec.h"
 
+#include <climits>
+
 #include "CDriveBaseClass.h"
 #include "WordLayout.h"
 
@@ -61,7 +63,7 @@ QVariant decodeDouble(const QByteArray &data, int count) { return decodeAs(Doubl
 QVariant decodeBool(int bitOffset, const QByteArray &data, int byteCount)
 {
     const long long bits = 8LL * qMax(byteCount, 0) - qMax(bitOffset, 0);
-    return WordLayout::toBits(bitOffset, toWords(data), int(qMax(bits, 0LL)));
+    return WordLayout::toBits(bitOffset, toWords(data), int(qBound(0LL, bits, (long long)INT_MAX)));
 }
 
 QVariant decode(int type, const QByteArray &data, int count, int bitOffset)
