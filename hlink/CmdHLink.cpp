@@ -290,19 +290,8 @@ void CmdHLink::appendReceived(const QByteArray &bytes)
     arrived += bytes.size();
     if (rawReceived.size() < kRawLogCap)
         rawReceived += bytes.left(kRawLogCap - rawReceived.size());
-    recvBuffer += bytes;
-    // A frame starts with "@"; what stands before one is noise.
-    if (!recvBuffer.isEmpty() && recvBuffer.at(0) != '@') {
-        const int at = recvBuffer.indexOf('@');
-        recvBuffer.remove(0, at < 0 ? recvBuffer.size() : at);
+    if (HLinkFrame::appendReceived(&recvBuffer, bytes))
         garbageSeen = true;
-    }
-    // No answer is longer than the cap: past it, what we hold is no frame.
-    while (recvBuffer.size() > HLinkFrame::ReceiveCap && HLinkFrame::frameEnd(recvBuffer) < 0) {
-        const int at = recvBuffer.indexOf('@', 1);
-        recvBuffer.remove(0, at < 0 ? recvBuffer.size() : at);
-        garbageSeen = true;
-    }
 }
 
 int CmdHLink::lineTimeMs(int chars) const
@@ -336,9 +325,22 @@ bool CmdHLink::waitFailedSoftly()
 
 int CmdHLink::SendData(QByteArray frame, QByteArray &answer, int restMs)
 {
-    QIODevice *device = activeDevice();
-    if (!device || !linkUp())
-        return -3;
+    return resultCode(transfer(frame, &answer, restMs));
+}
+
+int CmdHLink::resultCode(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Done: return 0;
+    case Outcome::BadAnswer: return -1;
+    case Outcome::NoAnswer: return -2;
+    case Outcome::NoLink: break;
+    }
+    return -3;
+}
+
+void CmdHLink::startExchange()
+{
     // Whatever is already here answers no request of this exchange.
     takeAvailable();
     recvBuffer.clear();
@@ -346,36 +348,23 @@ int CmdHLink::SendData(QByteArray frame, QByteArray &answer, int restMs)
     arrived = 0;
     droppedAnswers = 0;
     rawReceived.clear();
+}
 
+CmdHLink::Outcome CmdHLink::transfer(const QByteArray &frame, QByteArray *answer, int restMs)
+{
+    QIODevice *device = activeDevice();
+    if (!device || !linkUp())
+        return Outcome::NoLink;
+    startExchange();
     if (Only_send(frame) != 0)
-        return -3;
+        return Outcome::NoLink;
     const QDeadlineTimer firstByte(kFirstByteMs + lineTimeMs(frame.size()));
     QDeadlineTimer rest(QDeadlineTimer::Forever);
     bool answering = false;
-
     for (;;) {
         takeAvailable();
-        int end;
-        while ((end = HLinkFrame::frameEnd(recvBuffer)) >= 0) {
-            const int start = recvBuffer.lastIndexOf('@', end - 1);
-            if (start != 0)
-                garbageSeen = true;
-            const QByteArray candidate = start < 0 ? QByteArray() : recvBuffer.mid(start, end - start);
-            recvBuffer.remove(0, end);
-            if (candidate.isEmpty())
-                continue;
-            if (HLinkFrame::checkAnswer(candidate, frame).verdict == HLinkFrame::Verdict::Foreign) {
-                // Another unit's answer or a late one to an earlier request.
-                ++droppedAnswers;
-                if (recvBuffer.isEmpty() && !garbageSeen) {
-                    answering = false;
-                    arrived = 0;
-                }
-                continue;
-            }
-            answer += candidate;
-            return 0;
-        }
+        if (takeOwnAnswer(frame, answer, &answering))
+            return Outcome::Done;
         if (!answering && arrived > 0) {
             answering = true;
             rest.setRemainingTime(restMs);
@@ -384,16 +373,40 @@ int CmdHLink::SendData(QByteArray frame, QByteArray &answer, int restMs)
         if (deadline.hasExpired())
             break;
         if (!linkUp())
-            return -3;
+            return Outcome::NoLink;
         if (!device->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))) && !waitFailedSoftly())
-            return -3;
+            return Outcome::NoLink;
     }
     if (!recvBuffer.isEmpty() || garbageSeen) {
-        answer += rawReceived;
+        *answer += rawReceived;
         recvBuffer.clear();
-        return -1;
+        return Outcome::BadAnswer;
     }
-    return -2;
+    return Outcome::NoAnswer;
+}
+
+// Takes complete frames off the buffer until one belongs to `request`;
+// another unit's answers and late ones to earlier requests are dropped.
+bool CmdHLink::takeOwnAnswer(const QByteArray &request, QByteArray *answer, bool *answering)
+{
+    QByteArray candidate;
+    bool noise = false;
+    while (HLinkFrame::takeFrame(&recvBuffer, &candidate, &noise)) {
+        garbageSeen = garbageSeen || noise;
+        if (candidate.isEmpty())
+            continue;
+        if (HLinkFrame::checkAnswer(candidate, request).verdict != HLinkFrame::Verdict::Foreign) {
+            *answer += candidate;
+            return true;
+        }
+        ++droppedAnswers;
+        // Nothing else came: the first-byte wait for our own answer goes on.
+        if (recvBuffer.isEmpty() && !garbageSeen) {
+            *answering = false;
+            arrived = 0;
+        }
+    }
+    return false;
 }
 
 // ------------------------------------------------------------------- frames
@@ -446,33 +459,34 @@ void CmdHLink::warnBadAnswer(const QString &tagAddress, const QString &why, cons
                               .arg(peerText(), tagAddress, why, lowerHex(answer)));
 }
 
-int CmdHLink::exchange(const QByteArray &request, Kind kind, int words, const QString &tagAddress,
-                       QByteArray *digits)
+CmdHLink::Outcome CmdHLink::exchange(const QByteArray &request, Kind kind, int words, const QString &tagAddress,
+                                     QByteArray *digits)
 {
     QByteArray answer;
-    const int r = SendData(request, answer, restLimitMs(qMax(words, 1), HLinkFrame::expectedAnswerLength(request)));
+    const Outcome outcome =
+        transfer(request, &answer, restLimitMs(qMax(words, 1), HLinkFrame::expectedAnswerLength(request)));
     logFrames(kind, tagAddress, request, answer);
-    if (r == -1) {
+    if (outcome == Outcome::BadAnswer) {
         warnBadAnswer(tagAddress, garbageSeen && answer.indexOf("*\r") < 0 ? QStringLiteral("no frame in what came")
                                                                             : QStringLiteral("incomplete answer"),
                       answer);
-        return -1;
+        return outcome;
     }
-    if (r == -2 && droppedAnswers > 0) {
+    if (outcome == Outcome::NoAnswer && droppedAnswers > 0) {
         logLine(QtWarningMsg, QStringLiteral("lib[HLink]%1 Area=%2 no answer; dropped %3 answer(s) for another unit or request")
                                   .arg(peerText(), tagAddress)
                                   .arg(droppedAnswers));
     }
-    if (r != 0)
-        return r;
+    if (outcome != Outcome::Done)
+        return outcome;
     const HLinkFrame::AnswerCheck check = HLinkFrame::checkAnswer(answer, request);
     if (check.verdict != HLinkFrame::Verdict::Accepted) {
         warnBadAnswer(tagAddress, check.failure, answer);
-        return -1;
+        return Outcome::BadAnswer;
     }
     if (digits)
         *digits = check.digits;
-    return 0;
+    return Outcome::Done;
 }
 
 int CmdHLink::read_cmd(int unit, int area, int wordAddress, int wordCount, QString tagAddress, QByteArray *out)
@@ -484,9 +498,9 @@ int CmdHLink::read_cmd(int unit, int area, int wordAddress, int wordCount, QStri
         const int n = qMin(HLinkFrame::MaxReadWords, wordCount - done);
         const QByteArray request = HLinkFrame::readRequest(unit, nextSid(), area, wordAddress + done, n);
         QByteArray part;
-        const int r = exchange(request, Kind::Read, n, tagAddress, &part);
-        if (r != 0)
-            return r;
+        const Outcome outcome = exchange(request, Kind::Read, n, tagAddress, &part);
+        if (outcome != Outcome::Done)
+            return resultCode(outcome);
         all += part;
         done += n;
     }
@@ -502,9 +516,9 @@ int CmdHLink::write_cmd(int unit, int area, int wordAddress, int wordCount, QStr
         const int n = qMin(HLinkFrame::MaxWriteWords, wordCount - done);
         const QByteArray request =
             HLinkFrame::writeRequest(unit, nextSid(), area, wordAddress + done, data.mid(4 * done, 4 * n));
-        const int r = exchange(request, Kind::Write, n, tagAddress, nullptr);
-        if (r != 0)
-            return r;
+        const Outcome outcome = exchange(request, Kind::Write, n, tagAddress, nullptr);
+        if (outcome != Outcome::Done)
+            return resultCode(outcome);
         done += n;
     }
     return 0;
@@ -520,9 +534,9 @@ int CmdHLink::writeBits_cmd(int unit, int bitArea, int wordAddress, int bitNumbe
         const QByteArray request = HLinkFrame::bitWriteRequest(unit, nextSid(), bitArea,
                                                                int(wordAddress + position / 16), int(position % 16),
                                                                bits.mid(done, n));
-        const int r = exchange(request, Kind::Write, (n + 15) / 16, tagAddress, nullptr);
-        if (r != 0)
-            return r;
+        const Outcome outcome = exchange(request, Kind::Write, (n + 15) / 16, tagAddress, nullptr);
+        if (outcome != Outcome::Done)
+            return resultCode(outcome);
         done += n;
     }
     return 0;

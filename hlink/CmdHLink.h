@@ -69,6 +69,9 @@ public slots:
 
 private:
     enum class Kind { Read, Write };
+    // How an exchange ended; resultCode gives the public operations' numbers.
+    enum class Outcome { Done, BadAnswer, NoAnswer, NoLink };
+    static int resultCode(Outcome outcome);
 
     QIODevice *activeDevice() const;
     bool linkUp() const;
@@ -77,7 +80,10 @@ private:
     void appendReceived(const QByteArray &bytes);
     int lineTimeMs(int chars) const;
     int nextSid();
-    int exchange(const QByteArray &request, Kind kind, int words, const QString &tagAddress, QByteArray *digits);
+    void startExchange();
+    Outcome transfer(const QByteArray &frame, QByteArray *answer, int restMs);
+    bool takeOwnAnswer(const QByteArray &request, QByteArray *answer, bool *answering);
+    Outcome exchange(const QByteArray &request, Kind kind, int words, const QString &tagAddress, QByteArray *digits);
     QString peerText() const;
     void logFrames(Kind kind, const QString &tagAddress, const QByteArray &request, const QByteArray &answer) const;
     void warnBadAnswer(const QString &tagAddress, const QString &why, const QByteArray &answer) const;
