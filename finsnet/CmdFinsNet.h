@@ -2,7 +2,8 @@
 #define CMDFINSNET_H
 
 // The FINS/TCP protocol object: one TCP connection to the PLC, the node
-// address handshake, and the memory-area commands sent over it.
+// address handshake, and the exchange of one memory-area command at a time
+// (FinsAreaTransfer splits larger transfers).
 //
 // Every exchange blocks the calling thread on the socket's own waits with one
 // deadline; no event loop is needed. Answers are reassembled from a buffer by
@@ -11,15 +12,14 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
-#include <QHostAddress>
 #include <QObject>
 #include <QString>
 
-#include "FinsMemoryAccess.h"
+#include "FinsAreaTransfer.h"
 
 class QTcpSocket;
 
-class CmdFinsNet : public QObject, public FinsMemoryAccess
+class CmdFinsNet : public QObject, public FinsAreaTransfer
 {
     Q_OBJECT
 
@@ -33,24 +33,19 @@ public:
     CmdFinsNet();
     ~CmdFinsNet() override;
 
+    // 0 connected; -1 not a numeric address or no valid port; -2 the node
+    // address handshake failed; -3 no TCP connection.
     int ConnectDrive(QString ip, int port);
+    // 0 node numbers set; 1 the handshake failed.
     int First_handshake();
     int SendData(QByteArray frame, QByteArray &answer, int gate);
-    int Connection_status();
+    int Connection_status() const;
     int DisConnectDrive();
     int deletetcpSocket();
     int DestroyFree();
 
-    int Read_area(int wordAddress, int byteLen, QByteArray *out, int areaCode, QString addressText) override;
+    // One Memory Area Read command frame (FINS/TCP header on); 0, -1, -2, -3.
     int Message_parsing(QByteArray frame, QByteArray *out, int byteLen, QString addressText);
-    int Write_area(int wordAddress, int byteLen, QByteArray data, int areaCode, QString addressText) override;
-    int Write_bool(int wordAddress, int itemCount, QByteArray data, int bitNumber, int areaCode,
-                   QString addressText) override;
-
-    void setDebug(bool on) override { debugOn = on; }
-    bool debug() const { return debugOn; }
-    int serverNodeNumber() const { return serverNode; }
-    int clientNodeNumber() const { return clientNode; }
 
 public slots:
     void myconnected();
@@ -58,28 +53,24 @@ public slots:
     void myreadyRead();
 
 private:
-    enum class NodeAnswer { Assigned, Failed, Refused };
+    enum class Handshake { Assigned, Failed, NodeRefused };
 
-    int openConnection();
-    NodeAnswer askNode(quint8 requested);
-    quint8 nextSid();
+    bool isConnected() const override;
+    Exchange readPart(const QByteArray &command, int byteLen, const QString &addressText, QByteArray *out) override;
+    Exchange writePart(const QByteArray &command, int itemCount, WriteKind kind, const QString &addressText) override;
+
+    bool openConnection();
+    Handshake askNode(quint8 requested);
     void dropStale();
-    int sendFrame(const QByteArray &frame);
-    int nextFrame(const QDeadlineTimer &deadline, QByteArray *frame);
-    int transact(const QByteArray &request, QByteArray *answer);
-    int writeCommand(const QByteArray &frame, int itemCount, bool bitWrite, const QString &addressText);
+    Exchange sendFrame(const QByteArray &frame);
+    Exchange nextFrame(const QDeadlineTimer &deadline, QByteArray *frame);
+    Exchange transact(const QByteArray &request, QByteArray *answer);
+    Exchange readExchange(const QByteArray &frame, QByteArray *out, int byteLen, const QString &addressText);
     bool socketGone() const;
-    QString logLine(const char *format, const QString &addressText, int count, const QByteArray &bytes) const;
-    void warnEndCode(const QString &addressText, int count, const QByteArray &answer) const;
+    QString peer() const;
 
     QByteArray recvBuffer;
-    QHostAddress hostAddress;
     QTcpSocket *tcpSocket = nullptr;
-    int hostPort = 0;
-    bool debugOn = false;
-    int serverNode = 100;
-    int clientNode = 0;
-    quint8 sid = 0; // SID of the next command frame; 0 after every handshake
 };
 
 #endif // CMDFINSNET_H
