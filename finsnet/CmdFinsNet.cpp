@@ -1,7 +1,6 @@
 #include "CmdFinsNet.h"
 
 #include <QMessageLogger>
-#include <QTcpSocket>
 
 #include <cstdlib>
 
@@ -21,37 +20,14 @@ const char kBadNodes[] = "lib[FinsNet]目标地址，源地址错误 %1:%2 Area=
 // The end code replaces %6 before the other fields are filled in.
 const char kBadEndCode[] = "lib[FinsNet]报文结束码错误 %1:%2 Area=%3  len = %4 code = %6 msg : %5";
 
-constexpr int kMaxBuffered = 64 * 1024;
-
 } // namespace
-
-CmdFinsNet::CmdFinsNet()
-    : FinsAreaTransfer(100, 0)
-{
-}
-
-CmdFinsNet::~CmdFinsNet()
-{
-    if (tcpSocket) {
-        if (tcpSocket->state() != QAbstractSocket::UnconnectedState)
-            DisConnectDrive();
-        deletetcpSocket();
-    }
-}
 
 int CmdFinsNet::ConnectDrive(QString ip, int port)
 {
-    if (!tcpSocket) {
-        tcpSocket = new QTcpSocket(this);
-        connect(tcpSocket, &QTcpSocket::connected, this, &CmdFinsNet::myconnected);
-        connect(tcpSocket, &QTcpSocket::disconnected, this, &CmdFinsNet::mydisconnected);
-        connect(tcpSocket, &QTcpSocket::readyRead, this, &CmdFinsNet::myreadyRead);
-    }
+    ensureSocket();
     hostPort = port;
-    if (!hostAddress.setAddress(ip))
-        return -1;
     // A port the socket cannot take would be truncated to another one.
-    if (port < 1 || port > 65535)
+    if (!hostAddress.setAddress(ip) || port < 1 || port > 65535)
         return -1;
     if (!openConnection())
         return -3;
@@ -59,16 +35,6 @@ int CmdFinsNet::ConnectDrive(QString ip, int port)
         return 0;
     DisConnectDrive();
     return -2;
-}
-
-bool CmdFinsNet::openConnection()
-{
-    tcpSocket->abort();
-    recvBuffer.clear();
-    tcpSocket->connectToHost(hostAddress, quint16(hostPort), QIODevice::ReadWrite);
-    tcpSocket->waitForConnected(ConnectTimeoutMs);
-    const auto state = tcpSocket->state();
-    return state == QAbstractSocket::ConnectingState || state == QAbstractSocket::ConnectedState;
 }
 
 int CmdFinsNet::First_handshake()
@@ -94,9 +60,11 @@ int CmdFinsNet::First_handshake()
 CmdFinsNet::Handshake CmdFinsNet::askNode(quint8 requested)
 {
     QByteArray answer;
-    if (SendData(FinsFrame::nodeRequest(requested), answer, 50) != 0)
-        return Handshake::Failed;
-    const FinsFrame::NodeReply reply = FinsFrame::readNodeAnswer(answer);
+    Exchange result = sendFrame(FinsFrame::nodeRequest(requested));
+    if (result == Exchange::Done)
+        result = nextFrame(QDeadlineTimer(ExchangeTimeoutMs), &answer);
+    const FinsFrame::NodeReply reply =
+        result == Exchange::Done ? FinsFrame::readNodeAnswer(answer) : FinsFrame::NodeReply();
     switch (reply.outcome) {
     case FinsFrame::NodeReply::Assigned:
         clientNode = reply.clientNode;
@@ -121,175 +89,6 @@ int CmdFinsNet::SendData(QByteArray frame, QByteArray &answer, int gate)
         return -1;
     answer.append(received);
     return 0;
-}
-
-int CmdFinsNet::Connection_status() const
-{
-    return isConnected() ? 0 : -3;
-}
-
-bool CmdFinsNet::isConnected() const
-{
-    return tcpSocket && tcpSocket->state() == QAbstractSocket::ConnectedState;
-}
-
-int CmdFinsNet::DisConnectDrive()
-{
-    if (!tcpSocket)
-        return 1;
-    tcpSocket->close();
-    tcpSocket->disconnectFromHost();
-    if (tcpSocket->state() != QAbstractSocket::UnconnectedState
-        && !tcpSocket->waitForDisconnected(DisconnectTimeoutMs))
-        tcpSocket->abort();
-    recvBuffer.clear();
-    return 0;
-}
-
-int CmdFinsNet::deletetcpSocket()
-{
-    if (tcpSocket) {
-        disconnect(tcpSocket, nullptr, this, nullptr);
-        delete tcpSocket;
-        tcpSocket = nullptr;
-    }
-    return 0;
-}
-
-int CmdFinsNet::DestroyFree()
-{
-    if (!tcpSocket)
-        return 1;
-    if (tcpSocket->state() != QAbstractSocket::UnconnectedState)
-        DisConnectDrive();
-    deletetcpSocket();
-    return 0;
-}
-
-void CmdFinsNet::myconnected()
-{
-}
-
-void CmdFinsNet::mydisconnected()
-{
-    QMessageLogger().warning().noquote()
-        << QStringLiteral("lib[FinsNet]%1 Disconnected=").arg(peer())
-        << (tcpSocket ? tcpSocket->error() : QAbstractSocket::UnknownSocketError);
-}
-
-void CmdFinsNet::myreadyRead()
-{
-    if (!tcpSocket)
-        return;
-    // Exactly what is buffered: asking the socket for more than that makes
-    // it re-arm its read notifier on every call.
-    const qint64 available = tcpSocket->bytesAvailable();
-    if (available > 0)
-        recvBuffer.append(tcpSocket->read(available));
-    // Nobody asked for this much: it is stale, and keeping it would only grow.
-    if (recvBuffer.size() > kMaxBuffered)
-        recvBuffer.clear();
-}
-
-// ---- exchanges ----------------------------------------------------------
-
-bool CmdFinsNet::socketGone() const
-{
-    if (!tcpSocket)
-        return true;
-    const auto state = tcpSocket->state();
-    return state != QAbstractSocket::ConnectedState && state != QAbstractSocket::ConnectingState
-        && state != QAbstractSocket::HostLookupState;
-}
-
-void CmdFinsNet::dropStale()
-{
-    recvBuffer.clear();
-    if (tcpSocket && tcpSocket->bytesAvailable() > 0)
-        tcpSocket->read(tcpSocket->bytesAvailable());
-}
-
-CmdFinsNet::Exchange CmdFinsNet::sendFrame(const QByteArray &frame)
-{
-    if (socketGone())
-        return Exchange::NotConnected;
-    dropStale();
-    if (tcpSocket->write(frame) != frame.size())
-        return Exchange::BadAnswer;
-    tcpSocket->flush();
-    return Exchange::Done;
-}
-
-// Waits for the next complete frame, which `*frame` then holds. BadAnswer:
-// garbage was dropped (`*frame` holds it); NoAnswer: the deadline passed
-// (`*frame` holds what came of an incomplete frame); NotConnected: the
-// connection is gone. Connection confirmations (command 6) are skipped.
-CmdFinsNet::Exchange CmdFinsNet::nextFrame(const QDeadlineTimer &deadline, QByteArray *frame)
-{
-    for (;;) {
-        int size = 0;
-        switch (FinsFrame::findFrame(recvBuffer, &size)) {
-        case FinsFrame::Scan::Complete:
-            *frame = recvBuffer.left(size);
-            recvBuffer.remove(0, size);
-            if (FinsFrame::tcpCommand(*frame) == FinsFrame::ConnectionConfirm)
-                continue;
-            return Exchange::Done;
-        case FinsFrame::Scan::Garbage:
-            *frame = recvBuffer;
-            dropStale();
-            return Exchange::BadAnswer;
-        case FinsFrame::Scan::Incomplete:
-            break;
-        }
-        *frame = recvBuffer;
-        if (socketGone())
-            return Exchange::NotConnected;
-        if (deadline.hasExpired())
-            return Exchange::NoAnswer;
-        tcpSocket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-        if (tcpSocket)
-            myreadyRead();
-    }
-}
-
-// Sends a command frame and waits for its own answer: frames with another SID
-// or command code are stale or foreign and are dropped while waiting goes on.
-// Done with the answer; BadAnswer: garbage, an error notice, a malformed or
-// partial answer (`*answer` holds it); NoAnswer: nothing came in time.
-CmdFinsNet::Exchange CmdFinsNet::transact(const QByteArray &request, QByteArray *answer)
-{
-    const Exchange sent = sendFrame(request);
-    if (sent != Exchange::Done)
-        return sent;
-    const QDeadlineTimer deadline(ExchangeTimeoutMs);
-    for (;;) {
-        QByteArray frame;
-        const Exchange result = nextFrame(deadline, &frame);
-        if (result != Exchange::Done) {
-            *answer = frame;
-            return (result == Exchange::NoAnswer && !frame.isEmpty()) ? Exchange::BadAnswer : result;
-        }
-        const quint32 command = FinsFrame::tcpCommand(frame);
-        if (command == FinsFrame::ErrorNotice) {
-            *answer = frame;
-            return Exchange::BadAnswer;
-        }
-        if (command != FinsFrame::FinsPayload)
-            continue;
-        const FinsFrame::Match match = FinsFrame::matchAnswer(request, frame);
-        if (match != FinsFrame::Match::Foreign) {
-            *answer = frame;
-            return match == FinsFrame::Match::Ours ? Exchange::Done : Exchange::BadAnswer;
-        }
-    }
-}
-
-// ---- log lines ------------------------------------------------------------
-
-QString CmdFinsNet::peer() const
-{
-    return QStringLiteral("%1:%2").arg(hostAddress.toString()).arg(hostPort);
 }
 
 // ---- memory-area commands -------------------------------------------------
@@ -325,20 +124,21 @@ CmdFinsNet::Exchange CmdFinsNet::readExchange(const QByteArray &frame, QByteArra
         warn(kBadLength, addressText, byteLen, answer);
         return Exchange::BadAnswer;
     }
-    if (!FinsFrame::nodesMatch(frame, answer)) {
+    switch (FinsFrame::readAnswerFault(frame, answer, byteLen)) {
+    case FinsFrame::AnswerFault::None:
+        out->append(answer.mid(FinsFrame::OffData, byteLen));
+        return Exchange::Done;
+    case FinsFrame::AnswerFault::Nodes:
         warn(kBadNodes, addressText, byteLen, answer);
-        return Exchange::BadAnswer;
-    }
-    if (!FinsFrame::isNormalCompletion(FinsFrame::endCode(answer))) {
+        break;
+    case FinsFrame::AnswerFault::EndCode:
         warnEndCode(kBadEndCode, FinsFrame::endCode(answer), addressText, byteLen, answer);
-        return Exchange::BadAnswer;
-    }
-    if (answer.size() != byteLen + FinsFrame::ResponseHeadSize) {
+        break;
+    case FinsFrame::AnswerFault::Length:
         warn(kBadLength, addressText, byteLen, answer);
-        return Exchange::BadAnswer;
+        break;
     }
-    out->append(answer.mid(FinsFrame::OffData, byteLen));
-    return Exchange::Done;
+    return Exchange::BadAnswer;
 }
 
 CmdFinsNet::Exchange CmdFinsNet::writePart(const QByteArray &command, int itemCount, WriteKind kind,

@@ -151,4 +151,15 @@ bool nodesMatch(const QByteArray &request, const QByteArray &answer)
     return FinsCommand::nodesMatch(finsPartOf(request), finsPartOf(answer));
 }
 
+AnswerFault readAnswerFault(const QByteArray &request, const QByteArray &answer, int byteLen)
+{
+    if (!nodesMatch(request, answer))
+        return AnswerFault::Nodes;
+    if (!isNormalCompletion(endCode(answer)))
+        return AnswerFault::EndCode;
+    if (answer.size() != byteLen + ResponseHeadSize)
+        return AnswerFault::Length;
+    return AnswerFault::None;
+}
+
 } // namespace FinsFrame

@@ -99,6 +99,12 @@ bool isNormalCompletion(quint16 endCode);
 // Node numbers of the answer exchanged relative to the request.
 bool nodesMatch(const QByteArray &request, const QByteArray &answer);
 
+// What is wrong with a read answer already matched to its request by SID
+// and command code, checked in this order: node numbers not exchanged, an
+// error end code, not exactly `byteLen` data bytes.
+enum class AnswerFault { None, Nodes, EndCode, Length };
+AnswerFault readAnswerFault(const QByteArray &request, const QByteArray &answer, int byteLen);
+
 } // namespace FinsFrame
 
 #endif // FINSFRAME_H

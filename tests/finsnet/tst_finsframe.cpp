@@ -28,6 +28,8 @@ private slots:
     void nodeNumbers();
     void nodeAnswers_data();
     void nodeAnswers();
+    void readAnswerFaults_data();
+    void readAnswerFaults();
 };
 
 void TestFinsFrame::builtFrames_data()
@@ -282,6 +284,36 @@ void TestFinsFrame::nodeAnswers()
         QCOMPARE(reply.errorCode, quint32(errorCode));
     QCOMPARE(reply.clientNode, client);
     QCOMPARE(reply.serverNode, server);
+}
+
+void TestFinsFrame::readAnswerFaults_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("fault");
+    // The captured read of D100, 2 words, and its answer.
+    const QByteArray good =
+        fromHex("46494E53 0000001A 00000002 00000000 C0 00 02 00 18 00 00 17 00 FF 0101 0000 AABB CCDD");
+    QByteArray otherNode = good;
+    otherNode[20] = 0x19;
+    QTest::newRow("captured answer") << good << int(FinsFrame::AnswerFault::None);
+    QTest::newRow("00 40 is good data") << fromHex("46494E53 0000001A 00000002 00000000 C0 00 02 00 18 00 00 17 00 FF 0101 0040 AABB CCDD")
+                                        << int(FinsFrame::AnswerFault::None);
+    QTest::newRow("DA1 not ours") << otherNode << int(FinsFrame::AnswerFault::Nodes);
+    // An error end code comes without data: the end code is the fault.
+    QTest::newRow("11 04 beyond the area")
+        << fromHex("46494E53 00000016 00000002 00000000 C0 00 02 00 18 00 00 17 00 FF 0101 1104")
+        << int(FinsFrame::AnswerFault::EndCode);
+    QTest::newRow("one word short") << good.left(32) << int(FinsFrame::AnswerFault::Length);
+    QTest::newRow("one word long") << good + fromHex("EEFF") << int(FinsFrame::AnswerFault::Length);
+}
+
+void TestFinsFrame::readAnswerFaults()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(int, fault);
+    const QByteArray request =
+        fromHex("46494E53 0000001A 00000002 00000000 80 00 02 00 17 00 00 18 00 FF 0101 82 0064 00 0002");
+    QCOMPARE(int(FinsFrame::readAnswerFault(request, answer, 4)), fault);
 }
 
 QTEST_GUILESS_MAIN(TestFinsFrame)
