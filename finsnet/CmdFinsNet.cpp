@@ -20,6 +20,14 @@ const char kBadNodes[] = "lib[FinsNet]目标地址，源地址错误 %1:%2 Area=
 // The end code replaces %6 before the other fields are filled in.
 const char kBadEndCode[] = "lib[FinsNet]报文结束码错误 %1:%2 Area=%3  len = %4 code = %6 msg : %5";
 
+// Why a connect failed; %1 address, %2 port.
+const char kBadConnection[] = "lib[FinsNet]连接参数错误 %1:%2";
+const char kNodeNoAnswer[] = "lib[FinsNet]节点地址请求无应答 %1:%2";
+// %3 the bytes that came, as lower-case hex.
+const char kNodeBadAnswer[] = "lib[FinsNet]节点地址应答错误 %1:%2 msg : %3";
+// %3 the header error code, eight upper-case hex digits.
+const char kNodeRefused[] = "lib[FinsNet]节点地址请求被拒绝 %1:%2 code = %3";
+
 } // namespace
 
 int CmdFinsNet::ConnectDrive(QString ip, int port)
@@ -27,8 +35,10 @@ int CmdFinsNet::ConnectDrive(QString ip, int port)
     ensureSocket();
     hostPort = port;
     // A port the socket cannot take would be truncated to another one.
-    if (!hostAddress.setAddress(ip) || port < 1 || port > 65535)
+    if (!hostAddress.setAddress(ip) || port < 1 || port > 65535) {
+        QMessageLogger().warning().noquote() << QString::fromUtf8(kBadConnection).arg(ip).arg(port);
         return -1;
+    }
     if (!openConnection())
         return -3;
     if (First_handshake() == 0)
@@ -71,12 +81,26 @@ CmdFinsNet::Handshake CmdFinsNet::askNode(quint8 requested)
         serverNode = reply.serverNode;
         return Handshake::Assigned;
     case FinsFrame::NodeReply::NodeRefused:
-        return Handshake::NodeRefused;
     case FinsFrame::NodeReply::Rejected:
+        warnNodeRefused(reply.errorCode);
+        return reply.outcome == FinsFrame::NodeReply::NodeRefused ? Handshake::NodeRefused : Handshake::Failed;
     case FinsFrame::NodeReply::Malformed:
         break;
     }
+    const QString line = answer.isEmpty()
+        ? QString::fromUtf8(kNodeNoAnswer).arg(hostAddress.toString()).arg(hostPort)
+        : QString::fromUtf8(kNodeBadAnswer)
+              .arg(hostAddress.toString(), QString::number(hostPort), QString::fromLatin1(answer.toHex()));
+    QMessageLogger().warning().noquote() << line;
     return Handshake::Failed;
+}
+
+void CmdFinsNet::warnNodeRefused(quint32 errorCode) const
+{
+    QMessageLogger().warning().noquote()
+        << QString::fromUtf8(kNodeRefused)
+               .arg(hostAddress.toString(), QString::number(hostPort),
+                    QStringLiteral("%1").arg(errorCode, 8, 16, QLatin1Char('0')).toUpper());
 }
 
 int CmdFinsNet::SendData(QByteArray frame, QByteArray &answer, int gate)

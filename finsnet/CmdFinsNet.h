@@ -17,7 +17,8 @@ class CmdFinsNet : public CmdFinsNetLink
 
 public:
     // 0 connected; -1 not a numeric address or no valid port; -2 the node
-    // address handshake failed; -3 no TCP connection.
+    // address handshake failed; -3 no TCP connection. Every failure leaves a
+    // warning line that says why.
     int ConnectDrive(QString ip, int port);
     // 0 node numbers set; 1 the handshake failed.
     int First_handshake();
@@ -33,6 +34,7 @@ private:
     Exchange writePart(const QByteArray &command, int itemCount, WriteKind kind, const QString &addressText) override;
 
     Handshake askNode(quint8 requested);
+    void warnNodeRefused(quint32 errorCode) const;
     Exchange readExchange(const QByteArray &frame, QByteArray *out, int byteLen, const QString &addressText);
 };
 

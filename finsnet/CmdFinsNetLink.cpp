@@ -7,6 +7,9 @@
 
 namespace {
 
+// %1 address, %2 port; the socket error follows.
+const char kConnectFailed[] = "lib[FinsNet]%1:%2 连接失败=";
+
 constexpr int kMaxBuffered = 64 * 1024;
 
 } // namespace
@@ -38,7 +41,11 @@ bool CmdFinsNetLink::openConnection()
     tcpSocket->connectToHost(hostAddress, quint16(hostPort), QIODevice::ReadWrite);
     tcpSocket->waitForConnected(ConnectTimeoutMs);
     const auto state = tcpSocket->state();
-    return state == QAbstractSocket::ConnectingState || state == QAbstractSocket::ConnectedState;
+    if (state == QAbstractSocket::ConnectingState || state == QAbstractSocket::ConnectedState)
+        return true;
+    QMessageLogger().warning().noquote() << QString::fromUtf8(kConnectFailed).arg(hostAddress.toString()).arg(hostPort)
+                                         << tcpSocket->error();
+    return false;
 }
 
 int CmdFinsNetLink::Connection_status() const

@@ -44,7 +44,7 @@ public slots:
 
 protected:
     void ensureSocket();
-    // A fresh connection to hostAddress:hostPort.
+    // A fresh connection to hostAddress:hostPort (a warning says why not).
     bool openConnection();
     bool isConnected() const override;
     Exchange sendFrame(const QByteArray &frame);
