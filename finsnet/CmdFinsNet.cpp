@@ -36,7 +36,7 @@ int CmdFinsNet::ConnectDrive(QString ip, int port)
     hostPort = port;
     // A port the socket cannot take would be truncated to another one.
     if (!hostAddress.setAddress(ip) || port < 1 || port > 65535) {
-        QMessageLogger().warning().noquote() << QString::fromUtf8(kBadConnection).arg(ip).arg(port);
+        QMessageLogger().warning().noquote() << QString::fromUtf8(kBadConnection).arg(ip, QString::number(port));
         return -1;
     }
     if (!openConnection())
