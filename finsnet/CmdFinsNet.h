@@ -1,85 +1,41 @@
 #ifndef CMDFINSNET_H
 #define CMDFINSNET_H
 
-// The FINS/TCP protocol object: one TCP connection to the PLC, the node
-// address handshake, and the memory-area commands sent over it.
-//
-// Every exchange blocks the calling thread on the socket's own waits with one
-// deadline; no event loop is needed. Answers are reassembled from a buffer by
-// the FINS/TCP length field and matched to their request by SID and command
-// code, so a late answer never becomes the answer of a later request.
+// The FINS/TCP protocol object: the node address handshake and the exchange
+// of one memory-area command at a time over CmdFinsNetLink's connection
+// (FinsAreaTransfer splits larger transfers), with the checks of each answer
+// and the log lines.
 
 #include <QByteArray>
-#include <QDeadlineTimer>
-#include <QHostAddress>
-#include <QObject>
 #include <QString>
 
-#include "FinsMemoryAccess.h"
+#include "CmdFinsNetLink.h"
 
-class QTcpSocket;
-
-class CmdFinsNet : public QObject, public FinsMemoryAccess
+class CmdFinsNet : public CmdFinsNetLink
 {
     Q_OBJECT
 
 public:
-    // Time one exchange may take, from sending the request to the last byte
-    // of its answer.
-    static constexpr int ExchangeTimeoutMs = 500;
-    static constexpr int ConnectTimeoutMs = 1000;
-    static constexpr int DisconnectTimeoutMs = 30000;
-
-    CmdFinsNet();
-    ~CmdFinsNet() override;
-
+    // 0 connected; -1 not a numeric address or no valid port; -2 the node
+    // address handshake failed; -3 no TCP connection. Every failure leaves a
+    // warning line that says why.
     int ConnectDrive(QString ip, int port);
+    // 0 node numbers set; 1 the handshake failed.
     int First_handshake();
     int SendData(QByteArray frame, QByteArray &answer, int gate);
-    int Connection_status();
-    int DisConnectDrive();
-    int deletetcpSocket();
-    int DestroyFree();
 
-    int Read_area(int wordAddress, int byteLen, QByteArray *out, int areaCode, QString addressText) override;
+    // One Memory Area Read command frame (FINS/TCP header on); 0, -1, -2, -3.
     int Message_parsing(QByteArray frame, QByteArray *out, int byteLen, QString addressText);
-    int Write_area(int wordAddress, int byteLen, QByteArray data, int areaCode, QString addressText) override;
-    int Write_bool(int wordAddress, int itemCount, QByteArray data, int bitNumber, int areaCode,
-                   QString addressText) override;
-
-    void setDebug(bool on) override { debugOn = on; }
-    bool debug() const { return debugOn; }
-    int serverNodeNumber() const { return serverNode; }
-    int clientNodeNumber() const { return clientNode; }
-
-public slots:
-    void myconnected();
-    void mydisconnected();
-    void myreadyRead();
 
 private:
-    enum class NodeAnswer { Assigned, Failed, Refused };
+    enum class Handshake { Assigned, Failed, NodeRefused };
 
-    int openConnection();
-    NodeAnswer askNode(quint8 requested);
-    quint8 nextSid();
-    void dropStale();
-    int sendFrame(const QByteArray &frame);
-    int nextFrame(const QDeadlineTimer &deadline, QByteArray *frame);
-    int transact(const QByteArray &request, QByteArray *answer);
-    int writeCommand(const QByteArray &frame, int itemCount, bool bitWrite, const QString &addressText);
-    bool socketGone() const;
-    QString logLine(const char *format, const QString &addressText, int count, const QByteArray &bytes) const;
-    void warnEndCode(const QString &addressText, int count, const QByteArray &answer) const;
+    Exchange readPart(const QByteArray &command, int byteLen, const QString &addressText, QByteArray *out) override;
+    Exchange writePart(const QByteArray &command, int itemCount, WriteKind kind, const QString &addressText) override;
 
-    QByteArray recvBuffer;
-    QHostAddress hostAddress;
-    QTcpSocket *tcpSocket = nullptr;
-    int hostPort = 0;
-    bool debugOn = false;
-    int serverNode = 100;
-    int clientNode = 0;
-    quint8 sid = 0; // SID of the next command frame; 0 after every handshake
+    Handshake askNode(quint8 requested);
+    void warnNodeRefused(quint32 errorCode) const;
+    Exchange readExchange(const QByteArray &frame, QByteArray *out, int byteLen, const QString &addressText);
 };
 
 #endif // CMDFINSNET_H

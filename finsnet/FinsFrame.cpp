@@ -37,11 +37,6 @@ QByteArray tcpHeader(quint32 command, int payloadSize)
     return out;
 }
 
-QByteArray finsFrame(const QByteArray &finsPart)
-{
-    return tcpHeader(FinsPayload, finsPart.size()) + finsPart;
-}
-
 // The FINS frame of a command 2 frame, without copying (valid while `frame`
 // lives); empty when the frame holds no more than the FINS/TCP header.
 QByteArray finsPartOf(const QByteArray &frame)
@@ -60,22 +55,50 @@ QByteArray nodeRequest(quint8 clientNode)
     return out;
 }
 
+NodeReply readNodeAnswer(const QByteArray &frame)
+{
+    NodeReply reply;
+    const quint32 command = tcpCommand(frame);
+    if (command != NodeAnswer && command != ErrorNotice)
+        return reply;
+    reply.errorCode = tcpErrorCode(frame);
+    // Node in use, node out of range, node equal to the PLC's: asking for
+    // automatic assignment cures these.
+    const quint32 code = reply.errorCode;
+    if (code == 0x21 || code == 0x23 || code == 0x24)
+        reply.outcome = NodeReply::NodeRefused;
+    else if (code != 0)
+        reply.outcome = NodeReply::Rejected;
+    else if (command == NodeAnswer && frame.size() == HeaderSize + 8) {
+        // Two 4-byte fields; node numbers fit in their low bytes.
+        reply.outcome = NodeReply::Assigned;
+        reply.clientNode = int(u8(frame, HeaderSize + 3));
+        reply.serverNode = int(u8(frame, HeaderSize + 7));
+    }
+    return reply;
+}
+
+QByteArray commandFrame(const QByteArray &finsCommand)
+{
+    return tcpHeader(FinsPayload, finsCommand.size()) + finsCommand;
+}
+
 QByteArray readFrame(int serverNode, int clientNode, quint8 sid, int areaCode, int wordAddress, int words)
 {
-    return finsFrame(FinsCommand::readCommand(serverNode, clientNode, sid, areaCode, wordAddress, words));
+    return commandFrame(FinsCommand::readCommand(serverNode, clientNode, sid, areaCode, wordAddress, words));
 }
 
 QByteArray writeWordsFrame(int serverNode, int clientNode, quint8 sid, int areaCode, int wordAddress,
                            const QByteArray &data)
 {
     // Only whole words go out: the item count and the data always agree.
-    return finsFrame(FinsCommand::writeWordsCommand(serverNode, clientNode, sid, areaCode, wordAddress, data));
+    return commandFrame(FinsCommand::writeWordsCommand(serverNode, clientNode, sid, areaCode, wordAddress, data));
 }
 
 QByteArray writeBitsFrame(int serverNode, int clientNode, quint8 sid, int areaCode, int wordAddress,
                           int bitNumber, const QByteArray &data)
 {
-    return finsFrame(
+    return commandFrame(
         FinsCommand::writeBitsCommand(serverNode, clientNode, sid, areaCode, wordAddress, bitNumber, data));
 }
 
@@ -126,6 +149,17 @@ bool isNormalCompletion(quint16 code)
 bool nodesMatch(const QByteArray &request, const QByteArray &answer)
 {
     return FinsCommand::nodesMatch(finsPartOf(request), finsPartOf(answer));
+}
+
+AnswerFault readAnswerFault(const QByteArray &request, const QByteArray &answer, int byteLen)
+{
+    if (!nodesMatch(request, answer))
+        return AnswerFault::Nodes;
+    if (!isNormalCompletion(endCode(answer)))
+        return AnswerFault::EndCode;
+    if (answer.size() != byteLen + ResponseHeadSize)
+        return AnswerFault::Length;
+    return AnswerFault::None;
 }
 
 } // namespace FinsFrame

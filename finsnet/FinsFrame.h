@@ -48,6 +48,25 @@ constexpr int MaxWriteBits = FinsCommand::MaxWriteBits;
 // Node-address request asking for `clientNode` (0 = assign one).
 QByteArray nodeRequest(quint8 clientNode);
 
+// The answer to a node-address request: command 1, or the error notice
+// (command 3) a controller refuses it with.
+struct NodeReply {
+    enum Outcome {
+        Assigned,    // the client and server node numbers are set
+        NodeRefused, // the node asked for is taken, out of range or the PLC's own
+        Rejected,    // refused for another reason (all connections in use ...)
+        Malformed    // no node answer at all, or one of the wrong size
+    };
+    Outcome outcome = Malformed;
+    quint32 errorCode = 0; // the header's error code
+    int clientNode = 0;
+    int serverNode = 0;
+};
+NodeReply readNodeAnswer(const QByteArray &frame);
+
+// A FINS/TCP command 2 frame carrying `finsCommand` (FINS header on).
+QByteArray commandFrame(const QByteArray &finsCommand);
+
 // Memory Area Read (01 01) of `words` words.
 QByteArray readFrame(int serverNode, int clientNode, quint8 sid, int areaCode, int wordAddress, int words);
 // Memory Area Write (01 02) of whole words; `data` holds two bytes per word.
@@ -79,6 +98,12 @@ quint16 endCode(const QByteArray &answer);
 bool isNormalCompletion(quint16 endCode);
 // Node numbers of the answer exchanged relative to the request.
 bool nodesMatch(const QByteArray &request, const QByteArray &answer);
+
+// What is wrong with a read answer already matched to its request by SID
+// and command code, checked in this order: node numbers not exchanged, an
+// error end code, not exactly `byteLen` data bytes.
+enum class AnswerFault { None, Nodes, EndCode, Length };
+AnswerFault readAnswerFault(const QByteArray &request, const QByteArray &answer, int byteLen);
 
 } // namespace FinsFrame
 

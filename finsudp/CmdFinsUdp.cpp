@@ -47,7 +47,10 @@ QAbstractSocket::SocketError socketErrorOf(int error)
 
 } // namespace
 
-CmdFinsUdp::CmdFinsUdp() = default;
+CmdFinsUdp::CmdFinsUdp()
+    : FinsAreaTransfer(0, 0)
+{
+}
 
 CmdFinsUdp::~CmdFinsUdp()
 {
@@ -73,9 +76,8 @@ int CmdFinsUdp::ConnectDrive(const UdpConnectionText::Settings &settings)
     hostPort = settings.port;
     timeoutMs = settings.timeoutMs;
     retries = settings.retries;
-    const int opened = openSocket(settings.localPort);
-    if (opened != 0)
-        return opened;
+    if (!openSocket(settings.localPort))
+        return -3;
     // Factory settings: a node number is the last octet of its address.
     serverNode = settings.plcNode != 0 ? settings.plcNode : lastOctet(hostAddress);
     clientNode = settings.localNode != 0 ? settings.localNode : lastOctet(udpSocket->localAddress());
@@ -89,10 +91,10 @@ int CmdFinsUdp::ConnectDrive(const UdpConnectionText::Settings &settings)
         udpSocket->abort();
         return -1;
     }
-    const int probed = probe();
-    if (probed == 0)
+    const Exchange probed = probe();
+    if (probed == Exchange::Done)
         return 0;
-    if (probed == -2) {
+    if (probed == Exchange::NoAnswer) {
         // Wrong node numbers look exactly like this: the controller drops a
         // command for another node, or answers one it cannot route silently.
         QMessageLogger().warning().noquote()
@@ -104,10 +106,10 @@ int CmdFinsUdp::ConnectDrive(const UdpConnectionText::Settings &settings)
                    .arg(localPort());
     }
     udpSocket->abort();
-    return probed;
+    return resultCode(probed);
 }
 
-int CmdFinsUdp::openSocket(quint16 port)
+bool CmdFinsUdp::openSocket(quint16 port)
 {
     if (!udpSocket)
         udpSocket = new QUdpSocket(this);
@@ -118,24 +120,24 @@ int CmdFinsUdp::openSocket(quint16 port)
             << QStringLiteral("lib[FinsUdp]%1:%2 本地端口 %3 不可用").arg(hostAddress.toString()).arg(hostPort).arg(port)
             << udpSocket->error();
         udpSocket->abort();
-        return -3;
+        return false;
     }
     udpSocket->connectToHost(hostAddress, quint16(hostPort), QIODevice::ReadWrite);
     if (udpSocket->state() != QAbstractSocket::ConnectedState) {
         warnUnreachable(udpSocket->error());
         udpSocket->abort();
-        return -3;
+        return false;
     }
-    return 0;
+    return true;
 }
 
-int CmdFinsUdp::probe()
+CmdFinsUdp::Exchange CmdFinsUdp::probe()
 {
     const QByteArray frame = FinsCommand::readCommand(serverNode, clientNode, nextSid(), kProbeArea, 0, 1);
     const QString tag = QString::fromLatin1(kProbeTag);
     trace(kReadCommand, tag, 2, frame);
     QByteArray answer;
-    const int result = exchange(frame, &answer, tag, 2);
+    const Exchange result = exchange(frame, &answer, tag, 2);
     trace(kResponse, tag, 2, answer);
     // Any end code will do: a FINS node has answered.
     return result;
@@ -143,7 +145,12 @@ int CmdFinsUdp::probe()
 
 int CmdFinsUdp::Connection_status() const
 {
-    return udpSocket && udpSocket->state() == QAbstractSocket::ConnectedState ? 0 : -3;
+    return isConnected() ? 0 : -3;
+}
+
+bool CmdFinsUdp::isConnected() const
+{
+    return udpSocket && udpSocket->state() == QAbstractSocket::ConnectedState;
 }
 
 quint16 CmdFinsUdp::localPort() const
@@ -171,11 +178,6 @@ int CmdFinsUdp::DestroyFree()
 
 // ---- datagrams ---------------------------------------------------------------
 
-quint8 CmdFinsUdp::nextSid()
-{
-    return sid++;
-}
-
 // Size of the next datagram, or -errno (-EAGAIN: none). Peeking ourselves
 // keeps the socket's pending error: Qt's own check would swallow it.
 qint64 CmdFinsUdp::peekDatagram() const
@@ -191,28 +193,29 @@ qint64 CmdFinsUdp::peekDatagram() const
     }
 }
 
-// Waits for the next datagram. 0: `*datagram` holds it (empty when it could
-// not be read or came from elsewhere); -2: the deadline passed; -3: the
-// socket reports an error (`*error`) or is gone.
-int CmdFinsUdp::receive(const QDeadlineTimer &deadline, QByteArray *datagram, QAbstractSocket::SocketError *error)
+// Waits for the next datagram. Done: `*datagram` holds it (empty when it
+// could not be read or came from elsewhere); NoAnswer: the deadline passed;
+// NotConnected: the socket reports an error (`*error`) or is gone.
+CmdFinsUdp::Exchange CmdFinsUdp::receive(const QDeadlineTimer &deadline, QByteArray *datagram,
+                                         QAbstractSocket::SocketError *error)
 {
     for (;;) {
-        if (Connection_status() != 0) {
+        if (!isConnected()) {
             *error = udpSocket ? udpSocket->error() : QAbstractSocket::UnknownSocketError;
-            return -3;
+            return Exchange::NotConnected;
         }
         // The peek that finds an error consumes it: it is reported here.
         const qint64 size = peekDatagram();
         if (size >= 0) {
             readDatagram(size, datagram);
-            return 0;
+            return Exchange::Done;
         }
         if (size != -EAGAIN) {
             *error = socketErrorOf(int(-size));
-            return -3;
+            return Exchange::NotConnected;
         }
         if (deadline.hasExpired())
-            return -2;
+            return Exchange::NoAnswer;
         udpSocket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
     }
 }
@@ -236,41 +239,42 @@ void CmdFinsUdp::dropPending()
     QByteArray datagram;
     QAbstractSocket::SocketError error;
     for (int i = 0; i < kMaxDropped; ++i) {
-        if (receive(QDeadlineTimer(0), &datagram, &error) == -2 || Connection_status() != 0)
+        if (receive(QDeadlineTimer(0), &datagram, &error) == Exchange::NoAnswer || !isConnected())
             return;
     }
 }
 
-// Sends `request` and waits for its answer, resending on silence. 0 with our
-// answer in `*answer`; -2 no answer after all attempts; -3 the socket failed
-// or the controller's port is closed.
-int CmdFinsUdp::exchange(const QByteArray &request, QByteArray *answer, const QString &addressText, int count)
+// Sends `request` and waits for its answer, resending on silence. Done with
+// our answer in `*answer`; NoAnswer after all attempts; NotConnected: the
+// socket failed or the controller's port is closed.
+CmdFinsUdp::Exchange CmdFinsUdp::exchange(const QByteArray &request, QByteArray *answer,
+                                          const QString &addressText, int count)
 {
-    if (Connection_status() != 0)
-        return -3;
+    if (!isConnected())
+        return Exchange::NotConnected;
     dropPending();
     for (int attempt = 0; attempt <= retries; ++attempt) {
         if (attempt > 0)
             warn(kResend, addressText, count, request);
         if (udpSocket->write(request) != request.size()) {
             warnUnreachable(udpSocket->error());
-            return -3;
+            return Exchange::NotConnected;
         }
         const QDeadlineTimer deadline(timeoutMs);
         for (;;) {
             QByteArray datagram;
             QAbstractSocket::SocketError error = QAbstractSocket::UnknownSocketError;
-            const int result = receive(deadline, &datagram, &error);
-            if (result == -2)
+            const Exchange result = receive(deadline, &datagram, &error);
+            if (result == Exchange::NoAnswer)
                 break;
-            if (result != 0) {
+            if (result != Exchange::Done) {
                 warnUnreachable(error);
-                return -3;
+                return result;
             }
             switch (FinsCommand::checkAnswer(request, datagram)) {
             case FinsCommand::Verdict::Ours:
                 *answer = datagram;
-                return 0;
+                return Exchange::Done;
             case FinsCommand::Verdict::WrongNodes:
                 warn(kBadNodes, addressText, count, datagram);
                 break;
@@ -283,146 +287,53 @@ int CmdFinsUdp::exchange(const QByteArray &request, QByteArray *answer, const QS
                 break;
         }
     }
-    return -2;
+    return Exchange::NoAnswer;
 }
 
 // ---- memory-area commands ------------------------------------------------------
 
-int CmdFinsUdp::Read_area(int wordAddress, int byteLen, QByteArray *out, int areaCode, QString addressText)
+CmdFinsUdp::Exchange CmdFinsUdp::readPart(const QByteArray &command, int byteLen, const QString &addressText,
+                                          QByteArray *out)
 {
-    if (Connection_status() != 0)
-        return -3;
-    if (byteLen < 0)
-        return -1;
-    // Larger reads go out as several commands in address order; the caller
-    // gets all of the data or none of it.
-    const int maxBytes = 2 * FinsCommand::MaxReadWords;
-    QByteArray collected;
-    int done = 0;
-    do {
-        const int partBytes = qMin(byteLen - done, maxBytes);
-        const QByteArray frame = FinsCommand::readCommand(serverNode, clientNode, nextSid(), areaCode,
-                                                          wordAddress + done / 2, partBytes / 2);
-        const int result = readCommand(frame, &collected, partBytes, addressText);
-        if (result != 0)
-            return result;
-        done += partBytes;
-    } while (done < byteLen);
-    out->append(collected);
-    return 0;
-}
-
-int CmdFinsUdp::readCommand(const QByteArray &frame, QByteArray *out, int byteLen, const QString &addressText)
-{
-    trace(kReadCommand, addressText, byteLen, frame);
+    trace(kReadCommand, addressText, byteLen, command);
     QByteArray answer;
-    const int result = exchange(frame, &answer, addressText, byteLen);
+    const Exchange result = exchange(command, &answer, addressText, byteLen);
     trace(kResponse, addressText, byteLen, answer);
-    if (result == -3)
-        return -3;
-    if (result != 0) {
+    if (result == Exchange::NotConnected)
+        return result;
+    if (result != Exchange::Done) {
         warn(kEmptyAnswer, addressText, byteLen, answer);
-        return -2;
+        return Exchange::NoAnswer;
     }
     if (!FinsCommand::isNormalCompletion(FinsCommand::endCode(answer))) {
-        warnEndCode(addressText, byteLen, answer);
-        return -1;
+        warnEndCode(kBadEndCode, FinsCommand::endCode(answer), addressText, byteLen, answer);
+        return Exchange::BadAnswer;
     }
     if (answer.size() != byteLen + FinsCommand::ResponseHeadSize) {
         warn(kBadLength, addressText, byteLen, answer);
-        return -1;
+        return Exchange::BadAnswer;
     }
     out->append(answer.mid(FinsCommand::OffData, byteLen));
-    return 0;
+    return Exchange::Done;
 }
 
-int CmdFinsUdp::Write_area(int wordAddress, int byteLen, QByteArray data, int areaCode, QString addressText)
+CmdFinsUdp::Exchange CmdFinsUdp::writePart(const QByteArray &command, int itemCount, WriteKind,
+                                           const QString &addressText)
 {
-    if (Connection_status() != 0)
-        return -3;
-    if (byteLen < 0)
-        return -1;
-    // Whole words only, and never more than the caller gave.
-    const int words = qMin(byteLen, data.size()) / 2;
-    int done = 0;
-    do {
-        const int partWords = qMin(words - done, FinsCommand::MaxWriteWords);
-        const QByteArray frame = FinsCommand::writeWordsCommand(serverNode, clientNode, nextSid(), areaCode,
-                                                                wordAddress + done, data.mid(2 * done, 2 * partWords));
-        const int result = writeCommand(frame, 2 * partWords, addressText);
-        if (result != 0)
-            return result;
-        done += partWords;
-    } while (done < words);
-    return 0;
-}
-
-int CmdFinsUdp::Write_bool(int wordAddress, int itemCount, QByteArray data, int bitNumber, int areaCode,
-                           QString addressText)
-{
-    if (Connection_status() != 0)
-        return -3;
-    if (itemCount < 0 || bitNumber < 0)
-        return -1;
-    const int items = qMin(itemCount, data.size());
-    int done = 0;
-    do {
-        const int partItems = qMin(items - done, FinsCommand::MaxWriteBits);
-        const int firstBit = bitNumber + done;
-        const QByteArray frame =
-            FinsCommand::writeBitsCommand(serverNode, clientNode, nextSid(), areaCode, wordAddress + firstBit / 16,
-                                          firstBit % 16, data.mid(done, partItems));
-        const int result = writeCommand(frame, partItems, addressText);
-        if (result != 0)
-            return result;
-        done += partItems;
-    } while (done < items);
-    return 0;
-}
-
-int CmdFinsUdp::writeCommand(const QByteArray &frame, int itemCount, const QString &addressText)
-{
-    trace(kWriteCommand, addressText, itemCount, frame);
+    trace(kWriteCommand, addressText, itemCount, command);
     QByteArray answer;
-    const int result = exchange(frame, &answer, addressText, itemCount);
+    const Exchange result = exchange(command, &answer, addressText, itemCount);
     trace(kResponse, addressText, itemCount, answer);
-    if (result != 0)
+    if (result != Exchange::Done)
         return result;
     if (!FinsCommand::isNormalCompletion(FinsCommand::endCode(answer))) {
-        warnEndCode(addressText, itemCount, answer);
-        return -1;
+        warnEndCode(kBadEndCode, FinsCommand::endCode(answer), addressText, itemCount, answer);
+        return Exchange::BadAnswer;
     }
-    return 0;
+    return Exchange::Done;
 }
 
 // ---- log lines -------------------------------------------------------------------
-
-QString CmdFinsUdp::logLine(const char *format, const QString &addressText, int count,
-                            const QByteArray &bytes) const
-{
-    // One pass, so a tag text holding "%4" is not substituted again.
-    return QString::fromUtf8(format).arg(hostAddress.toString(), QString::number(hostPort), addressText,
-                                         QString::number(count), QString::fromLatin1(bytes.toHex()));
-}
-
-void CmdFinsUdp::trace(const char *format, const QString &addressText, int count, const QByteArray &bytes) const
-{
-    if (debugOn)
-        QMessageLogger().debug().noquote() << logLine(format, addressText, count, bytes);
-}
-
-void CmdFinsUdp::warn(const char *format, const QString &addressText, int count, const QByteArray &bytes) const
-{
-    QMessageLogger().warning().noquote() << logLine(format, addressText, count, bytes);
-}
-
-void CmdFinsUdp::warnEndCode(const QString &addressText, int count, const QByteArray &answer) const
-{
-    const QString code =
-        QStringLiteral("%1").arg(FinsCommand::endCode(answer), 4, 16, QLatin1Char('0')).toUpper();
-    const QString format = QString::fromUtf8(kBadEndCode).replace(QLatin1String("%6"), code);
-    warn(format.toUtf8().constData(), addressText, count, answer);
-}
 
 void CmdFinsUdp::warnUnreachable(QAbstractSocket::SocketError error) const
 {

@@ -20,16 +20,15 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QAbstractSocket>
-#include <QHostAddress>
 #include <QObject>
 #include <QString>
 
-#include "FinsMemoryAccess.h"
+#include "FinsAreaTransfer.h"
 #include "UdpConnectionText.h"
 
 class QUdpSocket;
 
-class CmdFinsUdp : public QObject, public FinsMemoryAccess
+class CmdFinsUdp : public QObject, public FinsAreaTransfer
 {
     Q_OBJECT
 
@@ -48,43 +47,25 @@ public:
     int DisConnectDrive();
     int DestroyFree();
 
-    int Read_area(int wordAddress, int byteLen, QByteArray *out, int areaCode, QString addressText) override;
-    int Write_area(int wordAddress, int byteLen, QByteArray data, int areaCode, QString addressText) override;
-    int Write_bool(int wordAddress, int itemCount, QByteArray data, int bitNumber, int areaCode,
-                   QString addressText) override;
-    void setDebug(bool on) override { debugOn = on; }
-
-    bool debug() const { return debugOn; }
-    int serverNodeNumber() const { return serverNode; }
-    int clientNodeNumber() const { return clientNode; }
     quint16 localPort() const;
 
 private:
-    int openSocket(quint16 localPort);
-    int probe();
-    quint8 nextSid();
+    bool isConnected() const override;
+    Exchange readPart(const QByteArray &command, int byteLen, const QString &addressText, QByteArray *out) override;
+    Exchange writePart(const QByteArray &command, int itemCount, WriteKind kind, const QString &addressText) override;
+
+    bool openSocket(quint16 localPort);
+    Exchange probe();
     qint64 peekDatagram() const;
-    int receive(const QDeadlineTimer &deadline, QByteArray *datagram, QAbstractSocket::SocketError *error);
+    Exchange receive(const QDeadlineTimer &deadline, QByteArray *datagram, QAbstractSocket::SocketError *error);
     void readDatagram(qint64 size, QByteArray *datagram);
     void dropPending();
-    int exchange(const QByteArray &request, QByteArray *answer, const QString &addressText, int count);
-    int readCommand(const QByteArray &frame, QByteArray *out, int byteLen, const QString &addressText);
-    int writeCommand(const QByteArray &frame, int itemCount, const QString &addressText);
-    QString logLine(const char *format, const QString &addressText, int count, const QByteArray &bytes) const;
-    void trace(const char *format, const QString &addressText, int count, const QByteArray &bytes) const;
-    void warn(const char *format, const QString &addressText, int count, const QByteArray &bytes) const;
-    void warnEndCode(const QString &addressText, int count, const QByteArray &answer) const;
+    Exchange exchange(const QByteArray &request, QByteArray *answer, const QString &addressText, int count);
     void warnUnreachable(QAbstractSocket::SocketError error) const;
 
-    QHostAddress hostAddress;
     QUdpSocket *udpSocket = nullptr;
-    int hostPort = 0;
-    bool debugOn = false;
-    int serverNode = 0; // DA1 of every command
-    int clientNode = 0; // SA1 of every command
     int timeoutMs = UdpConnectionText::DefaultTimeoutMs;
     int retries = UdpConnectionText::DefaultRetries;
-    quint8 sid = 0; // SID of the next exchange
 };
 
 #endif // CMDFINSUDP_H

@@ -158,6 +158,36 @@ int frameEnd(const QByteArray &buffer)
     return at < 0 ? -1 : at + 2;
 }
 
+bool appendReceived(QByteArray *buffer, const QByteArray &bytes)
+{
+    bool noise = false;
+    *buffer += bytes;
+    if (!buffer->isEmpty() && buffer->at(0) != '@') {
+        const int at = buffer->indexOf('@');
+        buffer->remove(0, at < 0 ? buffer->size() : at);
+        noise = true;
+    }
+    while (buffer->size() > ReceiveCap && frameEnd(*buffer) < 0) {
+        const int at = buffer->indexOf('@', 1);
+        buffer->remove(0, at < 0 ? buffer->size() : at);
+        noise = true;
+    }
+    return noise;
+}
+
+bool takeFrame(QByteArray *buffer, QByteArray *frame, bool *noise)
+{
+    const int end = frameEnd(*buffer);
+    if (end < 0)
+        return false;
+    // A cut-off answer followed by a whole one: the last "@" starts the frame.
+    const int start = buffer->lastIndexOf('@', end - 1);
+    *noise = start != 0;
+    *frame = start < 0 ? QByteArray() : buffer->mid(start, end - start);
+    buffer->remove(0, end);
+    return true;
+}
+
 AnswerCheck checkAnswer(const QByteArray &answer, const QByteArray &request)
 {
     if (!answer.endsWith(kTerminator))

@@ -65,6 +65,18 @@ int expectedDataWords(const QByteArray &request);
 // Index just past the first "*" CR in `buffer`, or -1 when none is there.
 int frameEnd(const QByteArray &buffer);
 
+// Answer assembly. The receive buffer only grows until a terminator is in,
+// and always starts at an "@" (or is empty).
+// Appends `bytes` to `*buffer`. What stands before the first "@" is noise;
+// past ReceiveCap without a terminator no answer can be in the buffer, so it
+// is dropped up to its next "@". True when noise was dropped.
+bool appendReceived(QByteArray *buffer, const QByteArray &bytes);
+// Takes everything up to and including the first "*" CR off `*buffer`;
+// false (nothing taken) when no terminator is there. `*frame` is the part
+// from the last "@" before the terminator on (empty when there is none),
+// `*noise` whether bytes before that "@" were dropped.
+bool takeFrame(QByteArray *buffer, QByteArray *frame, bool *noise);
+
 enum class Verdict {
     Accepted, // the answer to this request, command completed normally
     Foreign,  // a sound frame for another unit or another (earlier) request

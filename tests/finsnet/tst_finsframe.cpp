@@ -26,6 +26,10 @@ private slots:
     void endCodes_data();
     void endCodes();
     void nodeNumbers();
+    void nodeAnswers_data();
+    void nodeAnswers();
+    void readAnswerFaults_data();
+    void readAnswerFaults();
 };
 
 void TestFinsFrame::builtFrames_data()
@@ -228,6 +232,88 @@ void TestFinsFrame::nodeNumbers()
     QVERIFY(!FinsFrame::nodesMatch(request, answer.left(20)));
     QCOMPARE(FinsFrame::endCode(answer.left(29)), quint16(0xFFFF));
     QVERIFY(!FinsFrame::isNormalCompletion(FinsFrame::endCode(QByteArray())));
+}
+
+void TestFinsFrame::nodeAnswers_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<int>("errorCode");
+    QTest::addColumn<int>("client");
+    QTest::addColumn<int>("server");
+    const int assigned = FinsFrame::NodeReply::Assigned;
+    const int nodeRefused = FinsFrame::NodeReply::NodeRefused;
+    const int rejected = FinsFrame::NodeReply::Rejected;
+    const int malformed = FinsFrame::NodeReply::Malformed;
+
+    QTest::newRow("captured answer: client 18, server 17")
+        << fromHex("46494E53 00000010 00000001 00000000 00000018 00000017") << assigned << 0 << 0x18 << 0x17;
+    QTest::newRow("automatic range") << fromHex("46494E53 00000010 00000001 00000000 000000EF 00000001")
+                                     << assigned << 0 << 0xEF << 1;
+    // Refusals that asking for an automatic node cures: in use, out of
+    // range, equal to the server's; by error notice or in the answer.
+    QTest::newRow("21 node in use") << fromHex("46494E53 00000008 00000003 00000021") << nodeRefused << 0x21 << 0 << 0;
+    QTest::newRow("23 out of range") << fromHex("46494E53 00000008 00000003 00000023") << nodeRefused << 0x23 << 0 << 0;
+    QTest::newRow("24 same as server") << fromHex("46494E53 00000008 00000003 00000024") << nodeRefused << 0x24 << 0 << 0;
+    QTest::newRow("21 in a node answer") << fromHex("46494E53 00000010 00000001 00000021 00000018 00000017")
+                                         << nodeRefused << 0x21 << 0 << 0;
+    QTest::newRow("20 all connections in use") << fromHex("46494E53 00000008 00000003 00000020") << rejected << 0x20 << 0 << 0;
+    QTest::newRow("25 no node left") << fromHex("46494E53 00000008 00000003 00000025") << rejected << 0x25 << 0 << 0;
+    QTest::newRow("error 01 in a full-size answer") << fromHex("46494E53 00000010 00000001 00000001 00000005 0000000A")
+                                                   << rejected << 1 << 0 << 0;
+    QTest::newRow("23 bytes") << fromHex("46494E53 0000000F 00000001 00000000 00000005 000000") << malformed << 0 << 0 << 0;
+    QTest::newRow("25 bytes") << fromHex("46494E53 00000011 00000001 00000000 00000005 0000000A 00") << malformed << 0 << 0 << 0;
+    QTest::newRow("connection confirmation")
+        << fromHex("46494E53 00000010 00000006 00000000 00000005 0000000A") << malformed << 0 << 0 << 0;
+    QTest::newRow("command 2 frame")
+        << fromHex("46494E53 0000001A 00000002 00000000 C0 00 02 00 18 00 00 17 00 FF 0101 0000 AABB CCDD")
+        << malformed << 0 << 0 << 0;
+    QTest::newRow("header cut short") << fromHex("46494E53 00000010 000000") << malformed << 0 << 0 << 0;
+}
+
+void TestFinsFrame::nodeAnswers()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(int, outcome);
+    QFETCH(int, errorCode);
+    QFETCH(int, client);
+    QFETCH(int, server);
+    const FinsFrame::NodeReply reply = FinsFrame::readNodeAnswer(frame);
+    QCOMPARE(int(reply.outcome), outcome);
+    if (outcome != FinsFrame::NodeReply::Malformed)
+        QCOMPARE(reply.errorCode, quint32(errorCode));
+    QCOMPARE(reply.clientNode, client);
+    QCOMPARE(reply.serverNode, server);
+}
+
+void TestFinsFrame::readAnswerFaults_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("fault");
+    // The captured read of D100, 2 words, and its answer.
+    const QByteArray good =
+        fromHex("46494E53 0000001A 00000002 00000000 C0 00 02 00 18 00 00 17 00 FF 0101 0000 AABB CCDD");
+    QByteArray otherNode = good;
+    otherNode[20] = 0x19;
+    QTest::newRow("captured answer") << good << int(FinsFrame::AnswerFault::None);
+    QTest::newRow("00 40 is good data") << fromHex("46494E53 0000001A 00000002 00000000 C0 00 02 00 18 00 00 17 00 FF 0101 0040 AABB CCDD")
+                                        << int(FinsFrame::AnswerFault::None);
+    QTest::newRow("DA1 not ours") << otherNode << int(FinsFrame::AnswerFault::Nodes);
+    // An error end code comes without data: the end code is the fault.
+    QTest::newRow("11 04 beyond the area")
+        << fromHex("46494E53 00000016 00000002 00000000 C0 00 02 00 18 00 00 17 00 FF 0101 1104")
+        << int(FinsFrame::AnswerFault::EndCode);
+    QTest::newRow("one word short") << good.left(32) << int(FinsFrame::AnswerFault::Length);
+    QTest::newRow("one word long") << good + fromHex("EEFF") << int(FinsFrame::AnswerFault::Length);
+}
+
+void TestFinsFrame::readAnswerFaults()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(int, fault);
+    const QByteArray request =
+        fromHex("46494E53 0000001A 00000002 00000000 80 00 02 00 17 00 00 18 00 FF 0101 82 0064 00 0002");
+    QCOMPARE(int(FinsFrame::readAnswerFault(request, answer, 4)), fault);
 }
 
 QTEST_GUILESS_MAIN(TestFinsFrame)

@@ -51,6 +51,8 @@ private slots:
     void twoDriversOneSimulator();
     void nodeInUseFallsBackToAutomatic();
     void node255AsksForAutomatic();
+    void refusedHandshakeSaysWhy_data();
+    void refusedHandshakeSaysWhy();
     void exactTraceLines();
     void connectionLifecycle();
 
@@ -622,6 +624,39 @@ void TestFinsNetE2E::node255AsksForAutomatic()
     CDriveBaseClass *driver = connectNew();
     QVERIFY(driver);
     QCOMPARE(driver->ReadVariable(QStringLiteral("D1"), UInt16).errorCode, 0);
+    release(driver);
+}
+
+void TestFinsNetE2E::refusedHandshakeSaysWhy_data()
+{
+    QTest::addColumn<int>("headerError"); // 0: node requests go unanswered
+    QTest::addColumn<QStringList>("warnings");
+    const QString refused = QString::fromUtf8("lib[FinsNet]节点地址请求被拒绝 127.0.0.1:%1 code = ").arg(port);
+    QTest::newRow("20 all connections in use") << 0x20 << QStringList{refused + "00000020"};
+    // Asked for node 5, refused, asked for automatic assignment, refused.
+    QTest::newRow("24 node equals the PLC's") << 0x24 << QStringList{refused + "00000024", refused + "00000024"};
+    QTest::newRow("unanswered")
+        << 0 << QStringList{QString::fromUtf8("lib[FinsNet]节点地址请求无应答 127.0.0.1:%1").arg(port)};
+}
+
+void TestFinsNetE2E::refusedHandshakeSaysWhy()
+{
+    QFETCH(int, headerError);
+    QFETCH(QStringList, warnings);
+    plcsim::Faults faults;
+    faults.handshakeError = quint32(headerError);
+    faults.silentHandshake = headerError == 0;
+    sim->setFaults(faults);
+    seedForNode(5);
+    CDriveBaseClass *driver = testsupport::finsPlugin().create();
+    testsupport::LogCapture log;
+    QCOMPARE(driver->ConnectDrive(endpoint(port)), -2);
+    QStringList handshakeLines;
+    for (const QString &line : log.messages(QtWarningMsg)) {
+        if (line.contains(QString::fromUtf8("节点地址")))
+            handshakeLines << line;
+    }
+    QCOMPARE(handshakeLines, warnings);
     release(driver);
 }
 

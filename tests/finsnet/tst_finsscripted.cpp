@@ -94,6 +94,17 @@ private:
     std::atomic<int> m_connections {0};
 };
 
+// The warnings about the node address handshake, with "PEER" for the address.
+QStringList handshakeWarnings(const testsupport::LogCapture &log, quint16 port)
+{
+    QStringList lines;
+    for (const QString &line : log.messages(QtWarningMsg)) {
+        if (line.contains(QString::fromUtf8("节点地址")))
+            lines << QString(line).replace(QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("PEER"));
+    }
+    return lines;
+}
+
 bool isNodeRequest(const QByteArray &frame)
 {
     return quint8(frame.at(11)) == 0;
@@ -135,6 +146,7 @@ private slots:
     void handshakeStoresNodes();
     void handshakeRefused_data();
     void handshakeRefused();
+    void connectFailuresSayWhy();
     void refusedNodeIsAskedAgainAsAutomatic();
     void connectionConfirmationIsIgnored();
     void errorNoticeFailsAtOnce();
@@ -166,23 +178,59 @@ void TestFinsScripted::handshakeStoresNodes()
 void TestFinsScripted::handshakeRefused_data()
 {
     QTest::addColumn<QByteArray>("answer");
-    QTest::newRow("23 bytes") << fromHex("46494E53 0000000F 00000001 00000000 00000005 000000");
-    QTest::newRow("25 bytes") << fromHex("46494E53 00000011 00000001 00000000 00000005 0000000A 00");
-    QTest::newRow("error in byte 15") << fromHex("46494E53 00000010 00000001 00000001 00000005 0000000A");
-    QTest::newRow("all connections in use")
-        << fromHex("46494E53 00000008 00000003 00000020");
-    QTest::newRow("no answer") << QByteArray();
+    // Every way the handshake fails says why, once per node request.
+    QTest::addColumn<QStringList>("warnings");
+    const QString badAnswer = QString::fromUtf8("lib[FinsNet]节点地址应答错误 PEER msg : ");
+    const QString refused = QString::fromUtf8("lib[FinsNet]节点地址请求被拒绝 PEER code = ");
+    QTest::newRow("23 bytes") << fromHex("46494E53 0000000F 00000001 00000000 00000005 000000")
+                              << QStringList{badAnswer + "46494e530000000f000000010000000000000005000000"};
+    QTest::newRow("25 bytes") << fromHex("46494E53 00000011 00000001 00000000 00000005 0000000A 00")
+                              << QStringList{badAnswer + "46494e5300000011000000010000000000000005" "0000000a00"};
+    QTest::newRow("error in byte 15") << fromHex("46494E53 00000010 00000001 00000001 00000005 0000000A")
+                                      << QStringList{refused + "00000001"};
+    QTest::newRow("all connections in use") << fromHex("46494E53 00000008 00000003 00000020")
+                                            << QStringList{refused + "00000020"};
+    QTest::newRow("node in use, and again when automatic") << fromHex("46494E53 00000008 00000003 00000021")
+                                                           << QStringList{refused + "00000021", refused + "00000021"};
+    QTest::newRow("no answer") << QByteArray()
+                               << QStringList{QString::fromUtf8("lib[FinsNet]节点地址请求无应答 PEER")};
 }
 
 void TestFinsScripted::handshakeRefused()
 {
     QFETCH(QByteArray, answer);
+    QFETCH(QStringList, warnings);
     ScriptedPeer peer([&](const QByteArray &) { return answer; });
+    std::srand(3); // asks for a node other than 0 first
     CmdFinsNet cmd;
+    testsupport::LogCapture log;
     QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), peer.port()), -2);
     QCOMPARE(cmd.serverNodeNumber(), 100);
     QCOMPARE(cmd.clientNodeNumber(), 0);
     QCOMPARE(cmd.Connection_status(), -3);
+    QCOMPARE(handshakeWarnings(log, peer.port()), warnings);
+}
+
+void TestFinsScripted::connectFailuresSayWhy()
+{
+    CmdFinsNet cmd;
+    testsupport::LogCapture log;
+    QCOMPARE(cmd.ConnectDrive(QStringLiteral("plc.local"), 9600), -1);
+    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), 0), -1);
+    QCOMPARE(log.messages(QtWarningMsg),
+             (QStringList{QString::fromUtf8("lib[FinsNet]连接参数错误 plc.local:9600"),
+                          QString::fromUtf8("lib[FinsNet]连接参数错误 127.0.0.1:0")}));
+    // A port nobody listens on any more: the kernel refuses the connection.
+    quint16 closedPort = 0;
+    {
+        ScriptedPeer gone([](const QByteArray &) { return QByteArray(); });
+        closedPort = gone.port();
+    }
+    log.clear();
+    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), closedPort), -3);
+    QCOMPARE(log.messages(QtWarningMsg),
+             QStringList(QString::fromUtf8("lib[FinsNet]127.0.0.1:%1 连接失败= QAbstractSocket::ConnectionRefusedError")
+                             .arg(closedPort)));
 }
 
 void TestFinsScripted::refusedNodeIsAskedAgainAsAutomatic()

@@ -1,0 +1,65 @@
+#ifndef CMDFINSNETLINK_H
+#define CMDFINSNETLINK_H
+
+// The TCP connection under the FINS/TCP commands: connecting, and sending
+// frames and waiting for complete ones in return.
+//
+// Every wait blocks the calling thread on the socket's own waits with one
+// deadline; no event loop is needed. Answers are reassembled from a buffer by
+// the FINS/TCP length field and matched to their request by SID and command
+// code, so a late answer never becomes the answer of a later request.
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QString>
+
+#include "FinsAreaTransfer.h"
+
+class QTcpSocket;
+
+class CmdFinsNetLink : public QObject, public FinsAreaTransfer
+{
+    Q_OBJECT
+
+public:
+    // Time one exchange may take, from sending the request to the last byte
+    // of its answer.
+    static constexpr int ExchangeTimeoutMs = 500;
+    static constexpr int ConnectTimeoutMs = 1000;
+    static constexpr int DisconnectTimeoutMs = 30000;
+
+    CmdFinsNetLink();
+    ~CmdFinsNetLink() override;
+
+    int Connection_status() const;
+    int DisConnectDrive();
+    int deletetcpSocket();
+    int DestroyFree();
+
+public slots:
+    void myconnected();
+    void mydisconnected();
+    void myreadyRead();
+
+protected:
+    void ensureSocket();
+    // A fresh connection to hostAddress:hostPort (a warning says why not).
+    bool openConnection();
+    bool isConnected() const override;
+    Exchange sendFrame(const QByteArray &frame);
+    // The next complete frame, connection confirmations skipped.
+    Exchange nextFrame(const QDeadlineTimer &deadline, QByteArray *frame);
+    // A command frame out, its own answer back.
+    Exchange transact(const QByteArray &request, QByteArray *answer);
+    QString peer() const;
+
+private:
+    void dropStale();
+    bool socketGone() const;
+
+    QByteArray recvBuffer;
+    QTcpSocket *tcpSocket = nullptr;
+};
+
+#endif // CMDFINSNETLINK_H
