@@ -1,5 +1,7 @@
 #include "libfinsnet.h"
 
+#include <QMessageLogger>
+
 LibFinsNet::LibFinsNet()
     : FinsPlugin({QStringLiteral("FinsNet"), QStringLiteral("V1.7.4 20230221"), QStringLiteral("v1.7.4 %1 %2")})
 {
@@ -11,7 +13,10 @@ int LibFinsNet::ConnectDrive(QString connection)
 {
     QString address;
     int port = 0;
-    if (!splitHostPort(connection, &address, &port))
+    if (!splitHostPort(connection, &address, &port)) {
+        // Nothing is opened; the line says which text was refused.
+        QMessageLogger().warning().noquote() << QStringLiteral("lib[FinsNet]连接参数错误 %1").arg(connection);
         return -1;
+    }
     return cmd.ConnectDrive(address, port);
 }
