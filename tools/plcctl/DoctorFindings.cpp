@@ -192,7 +192,9 @@ DoctorStep handshakeStep(int connectResult, const QStringList &lines, const QStr
         return makeStep(id, title, Outcome::Failed,
                         QStringLiteral("refused: header error %1").arg(finsHeaderErrorText(quint32(refused))),
                         refusalCheck(refused), elapsedMs);
-    if (connectResult == -2 && anyContains(lines, "Disconnected="))
+    // The driver closes too after a failed handshake: only the remote side's
+    // close says the unit hung up.
+    if (connectResult == -2 && anyContains(lines, "RemoteHostClosedError"))
         return makeStep(id, title, Outcome::Failed,
                         QStringLiteral("the unit closed the connection without a node answer"),
                         refusalCheck(-1), elapsedMs);
