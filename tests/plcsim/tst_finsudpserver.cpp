@@ -23,6 +23,32 @@ const char *kReadD100Answer = "C0 00 02 00 18 00 00 17 00 FF 0101 0000 AABB CCDD
 const char *kProbe = "80 00 02 00 17 00 00 18 00 42 0101 82 0064 00 0001";
 const char *kProbeAnswer = "C0 00 02 00 18 00 00 17 00 42 0101 0000 AABB";
 
+// Writes D100 = 0x1111 with SID 01, and its answer.
+const char *kWrite = "80 00 02 00 17 00 00 18 00 01 0102 82 0064 00 0001 1111";
+const char *kWriteAnswer = "C0 00 02 00 18 00 00 17 00 01 0102 0000";
+
+Faults faultsFor(const QString &name)
+{
+    Faults f;
+    if (name == "loseCommands")
+        f.loseCommands = 2;
+    else if (name == "loseAnswers")
+        f.loseAnswers = 1;
+    else if (name == "duplicate")
+        f.duplicateAnswer = true;
+    else if (name == "staleFirst")
+        f.staleFirst = true;
+    else if (name == "wrongSid")
+        f.wrongSid = true;
+    else if (name == "wrongNode")
+        f.wrongNode = true;
+    else if (name == "cutShort")
+        f.cutShort = true;
+    else if (name.startsWith("endCode"))
+        f.endCode = quint16(name.mid(7).toUInt(nullptr, 16));
+    return f;
+}
+
 } // namespace
 
 class TestFinsUdpServer : public QObject
@@ -120,6 +146,85 @@ private slots:
         client.sendTo(write, port, "127.0.0.23");
         QCOMPARE(client.receive(), fromHex("C0 00 02 00 18 00 00 17 00 03 0102 1001"));
         QCOMPARE(sim->word(Area::D, 100), quint16(0xAABB));
+    }
+
+    // Each fault: what arrives, in order, for the datagrams sent, and what
+    // became of the write. The last datagram sent is always answered.
+    void faultModes_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QStringList>("sends");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<int>("d100");
+        const QString w = kWrite, wa = kWriteAnswer, probe = kProbe;
+        const QString probe1111 = "C0 00 02 00 18 00 00 17 00 42 0101 0000 1111";
+        QTest::newRow("lose 2 commands: unexecuted") << "loseCommands"
+            << QStringList{w, QString(w).replace("1111", "2222"), probe} << QStringList{kProbeAnswer} << 0xAABB;
+        QTest::newRow("lose 1 answer: executed") << "loseAnswers" << QStringList{w, probe}
+            << QStringList{probe1111} << 0x1111;
+        QTest::newRow("duplicate") << "duplicate" << QStringList{w, probe}
+            << QStringList{wa, wa, probe1111, probe1111} << 0x1111;
+        QTest::newRow("stale first") << "staleFirst" << QStringList{w, probe} << QStringList{wa, wa, probe1111} << 0x1111;
+        QTest::newRow("wrong SID") << "wrongSid" << QStringList{probe}
+            << QStringList{"C0 00 02 00 18 00 00 17 00 43 0101 0000 AABB"} << 0xAABB;
+        QTest::newRow("wrong node") << "wrongNode" << QStringList{probe}
+            << QStringList{"C0 00 02 00 19 00 00 18 00 42 0101 0000 AABB"} << 0xAABB;
+        QTest::newRow("cut short") << "cutShort" << QStringList{kReadD100}
+            << QStringList{"C0 00 02 00 18 00 00 17 00 FF 0101 0000 AABB"} << 0xAABB;
+        QTest::newRow("end code 2203: unexecuted") << "endCode2203" << QStringList{w}
+            << QStringList{"C0 00 02 00 18 00 00 17 00 01 0102 2203"} << 0xAABB;
+        QTest::newRow("end code 0040: executed") << "endCode0040" << QStringList{w, probe}
+            << QStringList{"C0 00 02 00 18 00 00 17 00 01 0102 0040", "C0 00 02 00 18 00 00 17 00 42 0101 0040 1111"} << 0x1111;
+    }
+    void faultModes()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QStringList, sends);
+        QFETCH(QStringList, answers);
+        QFETCH(int, d100);
+        sim->setFaults(faultsFor(fault));
+        Udp client;
+        QVERIFY(client.bind());
+        for (const QString &d : sends)
+            client.sendTo(fromHex(d.toLatin1().constData()), port, "127.0.0.23");
+        for (const QString &a : answers)
+            QCOMPARE(client.receive(), fromHex(a.toLatin1().constData()));
+        QCOMPARE(sim->word(Area::D, 100), quint16(d100));
+        QCOMPARE(sim->faults().loseCommands, 0);
+        QCOMPARE(sim->faults().loseAnswers, 0);
+        QCOMPARE(sim->stats().finsFrames, sends.size());
+    }
+
+    // A delayed answer leaves the unit serving: the answer to a later
+    // command overtakes it, as late datagrams do on a network.
+    void delayedAnswerIsOvertaken()
+    {
+        Udp client;
+        QVERIFY(client.bind());
+        Faults slow;
+        slow.delayMs = 1500;
+        sim->setFaults(slow);
+        client.sendTo(fromHex(kWrite), port, "127.0.0.23");
+        QTRY_COMPARE_WITH_TIMEOUT(sim->stats().finsFrames, 1, rawclient::kWaitMs);
+        QCOMPARE(sim->word(Area::D, 100), quint16(0x1111)); // ran at once
+        sim->setFaults(Faults());
+        client.sendTo(fromHex(kProbe), port, "127.0.0.23");
+        QCOMPARE(client.receive(), fromHex("C0 00 02 00 18 00 00 17 00 42 0101 0000 1111"));
+        QCOMPARE(client.receive(), fromHex(kWriteAnswer));
+    }
+
+    void answerFromAnotherPort()
+    {
+        Faults f;
+        f.answerFromOtherPort = true;
+        sim->setFaults(f);
+        Udp client;
+        QVERIFY(client.bind());
+        client.sendTo(fromHex(kProbe), port, "127.0.0.23");
+        QCOMPARE(client.receive(), fromHex(kProbeAnswer));
+        QCOMPARE(client.sender(), QHostAddress(QStringLiteral("127.0.0.23")));
+        QVERIFY(client.senderPort() != port);
+        QVERIFY(client.senderPort() != 0);
     }
 
     // Static mode: the answer goes to the sender's address at the fixed

@@ -146,6 +146,7 @@ private slots:
         QTest::newRow("port 70000") << QStringList{"--fins-port", "70000"};
         QTest::newRow("unit 32") << QStringList{"--hostlink-port", "0", "--unit", "32"};
         QTest::newRow("static port 0") << QStringList{"--fins-udp-port", "0", "--fins-udp-static", "0"};
+        QTest::newRow("lose -1 commands") << QStringList{"--fins-udp-port", "0", "--lose-commands", "-1"};
         QTest::newRow("end code not hex") << QStringList{"--fins-port", "0", "--end-code", "xyz"};
     }
     void refusesBadArguments()

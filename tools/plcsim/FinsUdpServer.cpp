@@ -54,59 +54,93 @@ void FinsUdpServer::readPending()
 
 void FinsUdpServer::handle(const QByteArray &datagram, const Destination &sender)
 {
-    const QString peer = peerText(sender.address, sender.port);
     if (tracing())
-        trace(QStringLiteral("FINS/UDP %1 <- %2").arg(peer, hexText(datagram)));
-    Faults f;
-    FinsResult result;
-    finsudp::Verdict verdict;
-    Destination to = sender;
-    {
-        QMutexLocker lock(&m_state->mutex);
-        verdict = finsudp::classify(datagram, node());
-        if (verdict == finsudp::Verdict::ForeignNode || verdict == finsudp::Verdict::NotCommand) {
-            ++m_state->stats.udpDropped;
-            lock.unlock();
-            trace(QStringLiteral("FINS/UDP %1: %2, dropped")
-                      .arg(peer, verdict == finsudp::Verdict::NotCommand ? QStringLiteral("no command")
-                                                                         : QStringLiteral("not for this node")));
-            return;
-        }
-        ++m_state->stats.finsFrames;
-        f = m_state->faults;
-        if (f.silent)
-            return; // dropped unexecuted
-        if (datagram.size() > finsudp::kMaxFrame)
-            result.endCode = endcode::CommandTooLong;
-        else
-            result = executeWithFaults(m_state->memory, f, datagram.mid(finsudp::kHeaderSize),
-                                       finsudp::kMaxAnswerData);
-        if (result.wrote)
-            ++m_state->stats.writes;
-        if (m_state->udpAnswerPort != 0)
-            to.port = m_state->udpAnswerPort;
-    }
-    if (verdict == finsudp::Verdict::NoAnswer)
+        trace(QStringLiteral("FINS/UDP %1 <- %2").arg(peerText(sender.address, sender.port), hexText(datagram)));
+    const Outcome o = take(datagram, sender);
+    if (!o.answer) {
+        if (!o.note.isEmpty())
+            trace(QStringLiteral("FINS/UDP %1: %2").arg(peerText(sender.address, sender.port), o.note));
         return;
-    const QByteArray answer = finsudp::answer(datagram, result, f);
+    }
+    const QByteArray answer = finsudp::answer(datagram, o.result, o.faults);
     QList<QByteArray> out;
-    if (f.staleFirst && !m_lastAnswer.isEmpty())
+    if (o.faults.staleFirst && !m_lastAnswer.isEmpty())
         out.append(m_lastAnswer);
     out.append(answer);
+    if (o.faults.duplicateAnswer)
+        out.append(answer);
     m_lastAnswer = answer;
-    if (f.delayMs > 0)
-        QTimer::singleShot(f.delayMs, this, [this, out, to] { send(out, to); });
+    const Destination to = o.to;
+    const bool other = o.faults.answerFromOtherPort;
+    if (o.faults.delayMs > 0)
+        QTimer::singleShot(o.faults.delayMs, this, [this, out, to, other] { send(out, to, other); });
     else
-        send(out, to);
+        send(out, to, other);
 }
 
-void FinsUdpServer::send(const QList<QByteArray> &datagrams, const Destination &to)
+FinsUdpServer::Outcome FinsUdpServer::take(const QByteArray &datagram, const Destination &sender)
 {
+    Outcome o;
+    QMutexLocker lock(&m_state->mutex);
+    const finsudp::Verdict verdict = finsudp::classify(datagram, node());
+    if (verdict == finsudp::Verdict::ForeignNode || verdict == finsudp::Verdict::NotCommand) {
+        ++m_state->stats.udpDropped;
+        o.note = verdict == finsudp::Verdict::NotCommand ? QStringLiteral("no command, dropped")
+                                                         : QStringLiteral("not for this node, dropped");
+        return o;
+    }
+    ++m_state->stats.finsFrames;
+    Faults &live = m_state->faults;
+    if (live.silent)
+        return o; // dropped unexecuted
+    if (live.loseCommands > 0) {
+        --live.loseCommands;
+        o.note = QStringLiteral("command lost");
+        return o;
+    }
+    o.faults = live;
+    if (datagram.size() > finsudp::kMaxFrame)
+        o.result.endCode = endcode::CommandTooLong;
+    else
+        o.result = executeWithFaults(m_state->memory, live, datagram.mid(finsudp::kHeaderSize),
+                                     finsudp::kMaxAnswerData);
+    if (o.result.wrote)
+        ++m_state->stats.writes;
+    if (verdict == finsudp::Verdict::NoAnswer)
+        return o;
+    if (live.loseAnswers > 0) {
+        --live.loseAnswers;
+        o.note = QStringLiteral("answer lost");
+        return o;
+    }
+    o.answer = true;
+    o.to = sender;
+    if (m_state->udpAnswerPort != 0)
+        o.to.port = m_state->udpAnswerPort;
+    return o;
+}
+
+QUdpSocket *FinsUdpServer::otherPortSocket()
+{
+    if (!m_otherPort) {
+        m_otherPort = new QUdpSocket(this);
+        if (!m_otherPort->bind(m_socket->localAddress(), 0)) {
+            delete m_otherPort;
+            m_otherPort = nullptr;
+        }
+    }
+    return m_otherPort ? m_otherPort : m_socket;
+}
+
+void FinsUdpServer::send(const QList<QByteArray> &datagrams, const Destination &to, bool fromOtherPort)
+{
+    QUdpSocket *socket = fromOtherPort ? otherPortSocket() : m_socket;
     const bool traced = tracing();
     for (const QByteArray &d : datagrams) {
-        m_socket->writeDatagram(d, to.address, to.port);
+        socket->writeDatagram(d, to.address, to.port);
         if (traced)
-            trace(QStringLiteral("FINS/UDP %1 -> %2").arg(peerText(to.address, to.port), hexText(d)));
+            trace(QStringLiteral("FINS/UDP %1 -> %2%3").arg(peerText(to.address, to.port), hexText(d),
+                      fromOtherPort ? QStringLiteral(" (from port %1)").arg(socket->localPort()) : QString()));
     }
 }
 

@@ -11,6 +11,9 @@
 #include <QHostAddress>
 #include <QObject>
 
+#include "FinsExecutor.h"
+#include "PlcSimulator.h"
+
 class QUdpSocket;
 
 namespace plcsim {
@@ -35,9 +38,21 @@ private:
         quint16 port = 0;
     };
 
+    // What became of one command, decided under the state's mutex.
+    struct Outcome
+    {
+        bool answer = false; // false: dropped, lost or no answer wanted
+        Faults faults;
+        FinsResult result;
+        Destination to;
+        QString note; // why there is no answer, for the trace
+    };
+
     void readPending();
     void handle(const QByteArray &datagram, const Destination &sender);
-    void send(const QList<QByteArray> &datagrams, const Destination &to);
+    Outcome take(const QByteArray &datagram, const Destination &sender);
+    void send(const QList<QByteArray> &datagrams, const Destination &to, bool fromOtherPort);
+    QUdpSocket *otherPortSocket();
     int node() const; // caller holds the state's mutex
     void trace(const QString &text) const;
     bool tracing() const;
@@ -45,6 +60,7 @@ private:
     SimState *m_state;
     int m_defaultNode;
     QUdpSocket *m_socket = nullptr;
+    QUdpSocket *m_otherPort = nullptr; // for answerFromOtherPort, made when first needed
     QByteArray m_lastAnswer; // for staleFirst
 };
 

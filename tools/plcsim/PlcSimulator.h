@@ -80,10 +80,15 @@ constexpr Area emBank(int bank) { return static_cast<Area>(0xA0 + bank); }
 // once per request, when the request is taken up.
 //
 // Several faults combine in this order: the command runs (or not, see
-// `silent` and the end codes), the answer is built with the header faults
+// `silent`, `loseCommands` and the end codes), the answer is built with the header faults
 // (wrongNode, wrongSid, wrongUnit, cutShort, badFcs, missingTerminator,
 // oversizedLength) or replaced as a whole (garbage), a stale copy is put in
-// front (staleFirst), and the whole is sent after `delayMs` in chunks.
+// front (staleFirst), and the whole is sent after `delayMs` in chunks. On
+// FINS/UDP, where each datagram is taken up on its own, `delayMs` delays
+// each answer from the arrival of its command while later commands are
+// served (a late answer can arrive after the answer to a later command);
+// chunks and the length field do not apply there, and `loseAnswers`,
+// `duplicateAnswer` and `answerFromOtherPort` act on the answers last.
 struct Faults {
     // Wait this long before the first byte of the answer. The command has
     // already run (a delayed write changes memory at once). On the serial
@@ -144,6 +149,21 @@ struct Faults {
     quint32 handshakeError = 0;
     // ... or leave node requests unanswered (the connection stays open).
     bool silentHandshake = false;
+    // FINS/UDP only. The next N commands for this node are lost on the way
+    // in: unexecuted, unanswered. The simulator counts this down, so
+    // faults() shows how many are still to be lost.
+    int loseCommands = 0;
+    // The next N commands that want an answer run, but their answers are
+    // lost on the way out; counted down like loseCommands. Commands lost
+    // on the way in do not count here.
+    int loseAnswers = 0;
+    // Every answer goes out twice, as a network that duplicates datagrams
+    // delivers it (with staleFirst: the stale copy once, the answer twice).
+    bool duplicateAnswer = false;
+    // Answers come from another UDP port of the unit's address, not from
+    // the port the command went to (a client that reads only datagrams from
+    // the controller's port never sees them).
+    bool answerFromOtherPort = false;
 };
 
 // Counters a test can wait on.

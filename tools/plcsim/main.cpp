@@ -123,6 +123,10 @@ int main(int argc, char *argv[])
         {"stale-first", "Fault: send a copy of the previous answer before each answer."},
         {"refuse-node", "Fault: refuse every FINS node request with error code HEX.", "HEX"},
         {"silent-handshake", "Fault: leave FINS node requests unanswered."},
+        {"lose-commands", "Fault: FINS/UDP loses the next N commands (unexecuted).", "N"},
+        {"lose-answers", "Fault: FINS/UDP runs the next N commands but loses their answers.", "N"},
+        {"duplicate", "Fault: FINS/UDP sends every answer twice."},
+        {"other-port", "Fault: FINS/UDP answers come from another port."},
     };
     parser.addOptions(options);
     parser.process(app);
@@ -144,7 +148,9 @@ int main(int argc, char *argv[])
         || !number("node", 10, 1, 254, node) || !number("delay", 10, 0, 600000, f.delayMs)
         || !number("chunk", 10, 1, 65535, f.chunkSize) || !number("chunk-gap", 10, 0, 600000, f.chunkGapMs)
         || !number("end-code", 16, 0, 0xFFFF, endCode) || !number("close-after", 10, 1, 1000000, f.closeAfterFrames)
-        || !number("hl-end-code", 16, 0, 0xFF, hlEndCode) || !number("refuse-node", 16, 0, 0xFFFF, refuse))
+        || !number("hl-end-code", 16, 0, 0xFF, hlEndCode) || !number("refuse-node", 16, 0, 0xFFFF, refuse)
+        || !number("lose-commands", 10, 0, 1000000, f.loseCommands)
+        || !number("lose-answers", 10, 0, 1000000, f.loseAnswers))
         return 2;
     if (finsPort < 0 && finsUdpPort < 0 && hostLinkPort < 0 && baud == 0) {
         fail(QStringLiteral("nothing to serve: give --fins-port, --fins-udp-port, --hostlink-port or --serial"));
@@ -164,6 +170,8 @@ int main(int argc, char *argv[])
     f.staleFirst = parser.isSet(QStringLiteral("stale-first"));
     f.handshakeError = quint32(refuse);
     f.silentHandshake = parser.isSet(QStringLiteral("silent-handshake"));
+    f.duplicateAnswer = parser.isSet(QStringLiteral("duplicate"));
+    f.answerFromOtherPort = parser.isSet(QStringLiteral("other-port"));
 
     if (!installSignalHandlers(app)) {
         fail(QStringLiteral("cannot install signal handlers"));
