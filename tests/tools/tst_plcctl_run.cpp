@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTcpServer>
+#include <QUdpSocket>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -101,6 +102,7 @@ private slots:
 
     void doctorHealthy_data();
     void doctorHealthy();
+    void doctorHealthyUdp();
     void doctorNamesTheFailingStep_data();
     void doctorNamesTheFailingStep();
 };
@@ -545,9 +547,22 @@ void TestPlcctlRun::doctorHealthy()
     QCOMPARE(ids, steps);
 }
 
+void TestPlcctlRun::doctorHealthyUdp()
+{
+    plcsim::Simulator sim;
+    const quint16 port = sim.startFinsUdp();
+    QVERIFY(port != 0);
+    sim.setWord(plcsim::Area::D, 0, 0xBEEF);
+    const Run run = plcctl({QStringLiteral(PLC_FINSUDP_PLUGIN), QStringLiteral("doctor"),
+                            QStringLiteral("127.0.0.1:%1").arg(port)});
+    VERIFY_RUN(!run.crashed && run.exitCode == 0, run);
+    VERIFY_RUN(run.out.contains(QLatin1String("[ ok ] FINS/UDP node numbers: DA1 (the PLC, plc=) 1, SA1 (us, node=) 1\n")), run);
+    VERIFY_RUN(run.out.contains(QLatin1String("[ ok ] test read of D0 (one word): D0 = 48879 (0xbeef)")), run);
+}
+
 namespace {
 
-enum class Served { FinsTcp, HostLinkTcp, ClosedPort };
+enum class Served { FinsTcp, HostLinkTcp, ClosedPort, FinsUdp, ClosedUdpPort };
 
 struct DoctorRow {
     const char *name;
@@ -557,6 +572,7 @@ struct DoctorRow {
     const char *found; // in the failed step's "found"
     const char *check; // in its "check"
     int exitCode;
+    const char *settings = ""; // after ip:port
 };
 
 const QList<DoctorRow> &doctorRows()
@@ -578,6 +594,13 @@ const QList<DoctorRow> &doctorRows()
          "Host Link end code 13 FCS error", "noise on the line", 1},
         {"closed port", Served::ClosedPort, [](plcsim::Faults &) {}, "reach", "refused: the address answers",
          "the port number", 4},
+        // The simulator on 127.0.0.1 is FINS node 1; plc=7 names another node, which it drops.
+        {"udp wrong plc node", Served::FinsUdp, [](plcsim::Faults &) {}, "answer", "no answer within", "DA1 (plc=)",
+         4, ",plc=7,timeout=100,retries=1"},
+        {"udp closed port", Served::ClosedUdpPort, [](plcsim::Faults &) {}, "answer", "port unreachable",
+         "the port number", 4},
+        {"udp end code", Served::FinsUdp, [](plcsim::Faults &f) { f.endCode = 0x2101; }, "read",
+         "FINS end code 2101 read-only", "mode or settings", 1},
     };
     return rows;
 }
@@ -589,6 +612,15 @@ quint16 closedPort()
     server.listen(QHostAddress::LocalHost);
     const quint16 port = server.serverPort();
     server.close();
+    return port;
+}
+
+quint16 closedUdpPort()
+{
+    QUdpSocket socket;
+    socket.bind(QHostAddress(QHostAddress::LocalHost), 0);
+    const quint16 port = socket.localPort();
+    socket.close();
     return port;
 }
 
@@ -616,11 +648,17 @@ void TestPlcctlRun::doctorNamesTheFailingStep()
     case Served::FinsTcp: port = sim.startFins(); break;
     case Served::HostLinkTcp: port = sim.startHostLinkTcp(); break;
     case Served::ClosedPort: port = closedPort(); break;
+    case Served::FinsUdp: port = sim.startFinsUdp(); break;
+    case Served::ClosedUdpPort: port = closedUdpPort(); break;
     }
     QVERIFY(port != 0);
-    const QString driver = r.served == Served::HostLinkTcp ? QStringLiteral("hostlink") : QStringLiteral("fins");
+    QString driver = QStringLiteral("fins");
+    if (r.served == Served::HostLinkTcp)
+        driver = QStringLiteral("hostlink");
+    else if (r.served == Served::FinsUdp || r.served == Served::ClosedUdpPort)
+        driver = QStringLiteral(PLC_FINSUDP_PLUGIN);
     const Run run = plcctl({QStringLiteral("--json"), QStringLiteral("--unit=0"), driver, QStringLiteral("doctor"),
-                            QStringLiteral("127.0.0.1:%1").arg(port)});
+                            QStringLiteral("127.0.0.1:%1%2").arg(port).arg(QLatin1String(r.settings))});
     VERIFY_RUN(!run.crashed && run.exitCode == r.exitCode && outLines(run).size() == 1, run);
     const QJsonObject o = jsonObject(run.out);
     QCOMPARE(o.value("ok").toBool(true), false);
