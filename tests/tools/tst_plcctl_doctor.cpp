@@ -113,6 +113,9 @@ private slots:
                                     << QStringList{QString::fromUtf8(
                                            "lib[FinsNet]节点地址请求被拒绝 10.0.0.1:9600 code = 00000020")}
                                     << Outcome::Failed << "header error 20 all connections in use" << "close other clients";
+        QTest::newRow("malformed answer") << -2
+                                          << QStringList{QString::fromUtf8("lib[FinsNet]节点地址应答错误 10.0.0.1:9600 msg : 46494e53")}
+                                          << Outcome::Failed << "malformed" << "speaks FINS/TCP";
         QTest::newRow("retry worked") << 0 << QStringList{refused} << Outcome::Passed
                                       << "a first request was refused: header error 21" << "";
         QTest::newRow("closed") << -2 << QStringList{QStringLiteral("lib[FinsNet]10.0.0.1:9600 Disconnected= QAbstractSocket::RemoteHostClosedError")}

@@ -192,6 +192,9 @@ DoctorStep handshakeStep(int connectResult, const QStringList &lines, const QStr
         return makeStep(id, title, Outcome::Failed,
                         QStringLiteral("refused: header error %1").arg(finsHeaderErrorText(quint32(refused))),
                         refusalCheck(refused), elapsedMs);
+    if (connectResult == -2 && anyContains(lines, "节点地址应答错误"))
+        return makeStep(id, title, Outcome::Failed, QStringLiteral("the node answer was malformed"),
+                        QStringLiteral("that the port speaks FINS/TCP, not another protocol"), elapsedMs);
     // The driver closes too after a failed handshake: only the remote side's
     // close says the unit hung up.
     if (connectResult == -2 && anyContains(lines, "RemoteHostClosedError"))

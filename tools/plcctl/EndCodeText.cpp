@@ -233,6 +233,13 @@ QString explainWarning(const QString &line)
     code = captured(line, "header error(?: code)? (?:0x)?([0-9A-Fa-f]{1,8})\\b");
     if (!code.isEmpty())
         return QStringLiteral("node refused: header error ") + finsHeaderErrorText(code.toUInt(nullptr, 16));
+    if (line.contains(QString::fromUtf8("节点地址请求无应答")))
+        return QStringLiteral("the node address request got no answer");
+    if (line.contains(QString::fromUtf8("节点地址应答错误")))
+        return QStringLiteral("the node address answer was malformed");
+    if (line.contains(QString::fromUtf8("连接失败=")))
+        return line.contains(QLatin1String("ConnectionRefused")) ? QStringLiteral("the TCP connection was refused")
+                                                                 : QStringLiteral("no TCP connection could be made");
     if (line.contains(QLatin1String("Disconnected=")))
         return QStringLiteral("the connection was lost");
     if (line.contains(QLatin1String("no answer"), Qt::CaseInsensitive)
