@@ -14,8 +14,6 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${PLC_AARCH64_BUILD_DIR:-$ROOT/build-aarch64}"
 JOBS="${PLC_JOBS:-2}"
 
-HOST_PACKAGES=(cmake make ccache pkg-config g++-aarch64-linux-gnu qemu-user qtbase5-dev-tools)
-ARM64_PACKAGES=(qtbase5-dev:arm64 libqt5serialport5-dev:arm64)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -42,7 +40,8 @@ install_missing() {
             as_root sed -i -E 's/^(Architectures:.*)$/\1 arm64/I' "$f"
         done
     fi
-    "$ROOT/cmake/debian-deps.sh" "${HOST_PACKAGES[@]}" "${ARM64_PACKAGES[@]}"
+    # The build tools and the cross section (with the arm64 Qt packages).
+    "$ROOT/cmake/debian-deps.sh" @build @cross
 }
 
 install_missing

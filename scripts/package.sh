@@ -18,7 +18,7 @@ NATIVE_BUILD="${PLC_DEB_BUILD_DIR:-$ROOT/build-deb}"
 CROSS_BUILD="${PLC_DEB_AARCH64_BUILD_DIR:-$ROOT/build-deb-aarch64}"
 JOBS="${PLC_JOBS:-2}"
 
-"$ROOT/cmake/debian-deps.sh" cmake g++ make ccache qtbase5-dev libqt5serialport5-dev pkg-config dpkg-dev file
+"$ROOT/cmake/debian-deps.sh" @build @package
 "$ROOT/scripts/cross-aarch64.sh" --deps-only
 
 # Debian's build flags for ARCH (stack protector, fortified libc calls,

@@ -9,7 +9,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="${PLC_JOBS:-2}"
 export PLC_BUILD_DIR="${PLC_BUILD_DIR:-$ROOT/build}"
 
-"$ROOT/cmake/debian-deps.sh" cmake g++ make ccache qtbase5-dev libqt5serialport5-dev pkg-config
+"$ROOT/cmake/debian-deps.sh" @build
 
 cmake -S "$ROOT" -B "$PLC_BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$PLC_BUILD_DIR" -j"$JOBS"

@@ -15,7 +15,7 @@ JOBS="${PLC_JOBS:-2}"
 BUILD_DIR="${PLC_BUILD_DIR:-$ROOT/build}"
 ASAN_BUILD_DIR="${PLC_ASAN_BUILD_DIR:-$ROOT/build-asan}"
 
-"$ROOT/cmake/debian-deps.sh" cmake g++ make ccache qtbase5-dev libqt5serialport5-dev pkg-config
+"$ROOT/cmake/debian-deps.sh" @build @test
 
 # Driver objects are never deleted (the host cannot delete them through the
 # interface), so leak reports would only list them.

@@ -95,6 +95,15 @@ void TestPlcctlArguments::optionsAndValues()
     QVERIFY(!r.args.unitGiven);
     QVERIFY(r.args.trace);
     QVERIFY(r.args.json);
+
+    // doctor's CONNECTION is the connection text, as --connect is.
+    for (const char *line : {"fins doctor 10.0.0.5:9600", "--connect 10.0.0.5:9600 fins doctor"}) {
+        r = parseArguments(words(line));
+        QVERIFY2(r.ok() && r.args.command == Command::Doctor, qPrintable(r.error));
+        QCOMPARE(r.args.connect, QStringLiteral("10.0.0.5:9600"));
+    }
+    r = parseArguments(words("hostlink doctor"));
+    QVERIFY2(r.ok() && r.args.connect.isEmpty(), qPrintable(r.error));
 }
 
 void TestPlcctlArguments::watchTags()
@@ -144,6 +153,9 @@ void TestPlcctlArguments::badCommandLines_data()
     QTest::newRow("watch tag bad type") << words("fins watch D100:Int99") << "'Int99'";
     QTest::newRow("watch tag bad count") << words("fins watch D100:Int16:z") << "'z'";
     QTest::newRow("watch tag too many parts") << words("fins watch D100:Int16:1:2") << "'D100:Int16:1:2'";
+    QTest::newRow("doctor, two connections") << words("--connect 10.0.0.1:1 fins doctor 10.0.0.2:2") << "once";
+    QTest::newRow("doctor, extra argument") << words("fins doctor 10.0.0.1:1 D0") << "'D0'";
+    QTest::newRow("doctor, --count") << words("fins doctor --count 2") << "--count";
     QTest::newRow("unknown option") << words("--bogus fins info") << "'--bogus'";
     QTest::newRow("unknown short option") << words("-x fins info") << "'-x'";
     QTest::newRow("connect without value") << words("fins info --connect") << "--connect";

@@ -7,10 +7,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTcpServer>
+#include <QUdpSocket>
 #include <QRegularExpression>
 #include <QtTest>
 
 #include <csignal>
+#include <functional>
 
 namespace {
 
@@ -96,6 +99,12 @@ private slots:
     void badArguments();
     void failures_data();
     void failures();
+
+    void doctorHealthy_data();
+    void doctorHealthy();
+    void doctorHealthyUdp();
+    void doctorNamesTheFailingStep_data();
+    void doctorNamesTheFailingStep();
 };
 
 void TestPlcctlRun::builtInSimulatorRead_data()
@@ -502,6 +511,180 @@ void TestPlcctlRun::failures()
     VERIFY_RUN(!run.crashed && run.exitCode == exitCode, run);
     VERIFY_RUN(run.err.contains(message), run);
     QVERIFY(!run.err.contains(QLatin1String("Usage:")));
+}
+
+void TestPlcctlRun::doctorHealthy_data()
+{
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("fins") << "fins" << words("syntax reach handshake read");
+    QTest::newRow("hostlink") << "hostlink" << words("syntax port read");
+}
+
+// With no connection text doctor examines the built-in simulator: every step passes.
+void TestPlcctlRun::doctorHealthy()
+{
+    QFETCH(QString, driver);
+    QFETCH(QStringList, steps);
+    Run run = plcctl({driver, QStringLiteral("doctor")});
+    VERIFY_RUN(!run.crashed && run.exitCode == 0, run);
+    VERIFY_RUN(outLines(run).filter(QStringLiteral("[ ok ]")).size() == steps.size(), run);
+    VERIFY_RUN(run.out.endsWith(QLatin1String("doctor: the test read worked\n")), run);
+    if (driver == QLatin1String("fins")) // the simulator is FINS node 1
+        VERIFY_RUN(run.out.contains(QRegularExpression(QStringLiteral("node handshake: we are node \\d+, the PLC is node 1\n"))), run);
+
+    run = plcctl({QStringLiteral("--json"), driver, QStringLiteral("doctor")});
+    VERIFY_RUN(run.exitCode == 0 && outLines(run).size() == 1, run);
+    const QJsonObject o = jsonObject(run.out);
+    QCOMPARE(o.value("ok").toBool(), true);
+    QVERIFY(o.value("failedStep").isNull());
+    QCOMPARE(o.value("simulator").toBool(), true);
+    QStringList ids;
+    for (const QJsonValue &step : o.value("steps").toArray()) {
+        ids.append(step.toObject().value("step").toString());
+        QCOMPARE(step.toObject().value("outcome").toString(), QStringLiteral("ok"));
+    }
+    QCOMPARE(ids, steps);
+}
+
+void TestPlcctlRun::doctorHealthyUdp()
+{
+    plcsim::Simulator sim;
+    const quint16 port = sim.startFinsUdp();
+    QVERIFY(port != 0);
+    sim.setWord(plcsim::Area::D, 0, 0xBEEF);
+    const Run run = plcctl({QStringLiteral(PLC_FINSUDP_PLUGIN), QStringLiteral("doctor"),
+                            QStringLiteral("127.0.0.1:%1").arg(port)});
+    VERIFY_RUN(!run.crashed && run.exitCode == 0, run);
+    VERIFY_RUN(run.out.contains(QLatin1String("[ ok ] FINS/UDP node numbers: DA1 (the PLC, plc=) 1, SA1 (us, node=) 1\n")), run);
+    VERIFY_RUN(run.out.contains(QLatin1String("[ ok ] test read of D0 (one word): D0 = 48879 (0xbeef)")), run);
+}
+
+namespace {
+
+enum class Served { FinsTcp, HostLinkTcp, ClosedPort, FinsUdp, ClosedUdpPort };
+
+struct DoctorRow {
+    const char *name;
+    Served served;
+    std::function<void(plcsim::Faults &)> fault;
+    const char *failedStep;
+    const char *found; // in the failed step's "found"
+    const char *check; // in its "check"
+    int exitCode;
+    const char *settings = ""; // after ip:port
+};
+
+const QList<DoctorRow> &doctorRows()
+{
+    static const QList<DoctorRow> rows = {
+        {"refused node", Served::FinsTcp, [](plcsim::Faults &f) { f.handshakeError = 0x21; }, "handshake",
+         "refused: header error 21 the requested client node is already connected", "another client", 4},
+        {"unanswered node request", Served::FinsTcp, [](plcsim::Faults &f) { f.silentHandshake = true; }, "handshake",
+         "no node answer within", "speaks FINS/TCP", 4},
+        {"wrong node", Served::FinsTcp, [](plcsim::Faults &f) { f.wrongNode = true; }, "read",
+         "other node numbers", "node number", 1},
+        {"silent", Served::FinsTcp, [](plcsim::Faults &f) { f.silent = true; }, "read", "no answer within",
+         "does not answer", 1},
+        {"error end code", Served::FinsTcp, [](plcsim::Faults &f) { f.endCode = 0x1101; }, "read",
+         "FINS end code 1101 area classification missing", "no such word", 1},
+        {"wrong unit", Served::HostLinkTcp, [](plcsim::Faults &f) { f.wrongUnit = true; }, "read", "no answer within",
+         "--unit (now 0)", 1},
+        {"host link end code", Served::HostLinkTcp, [](plcsim::Faults &f) { f.hostLinkEndCode = 0x13; }, "read",
+         "Host Link end code 13 FCS error", "noise on the line", 1},
+        {"closed port", Served::ClosedPort, [](plcsim::Faults &) {}, "reach", "refused: the address answers",
+         "the port number", 4},
+        // The simulator on 127.0.0.1 is FINS node 1; plc=7 names another node, which it drops.
+        {"udp wrong plc node", Served::FinsUdp, [](plcsim::Faults &) {}, "answer", "no answer within", "DA1 (plc=)",
+         4, ",plc=7,timeout=100,retries=1"},
+        {"udp closed port", Served::ClosedUdpPort, [](plcsim::Faults &) {}, "answer", "port unreachable",
+         "the port number", 4},
+        {"udp end code", Served::FinsUdp, [](plcsim::Faults &f) { f.endCode = 0x2101; }, "read",
+         "FINS end code 2101 read-only", "mode or settings", 1},
+    };
+    return rows;
+}
+
+// A loopback port nobody listens on: taken, then given back.
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    const quint16 port = server.serverPort();
+    server.close();
+    return port;
+}
+
+quint16 closedUdpPort()
+{
+    QUdpSocket socket;
+    socket.bind(QHostAddress(QHostAddress::LocalHost), 0);
+    const quint16 port = socket.localPort();
+    socket.close();
+    return port;
+}
+
+} // namespace
+
+void TestPlcctlRun::doctorNamesTheFailingStep_data()
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < doctorRows().size(); ++i)
+        QTest::newRow(doctorRows().at(i).name) << i;
+}
+
+// Doctor against the simulator's fault modes: the first failed step is the
+// one the fault breaks, and it says why and what to check.
+void TestPlcctlRun::doctorNamesTheFailingStep()
+{
+    QFETCH(int, row);
+    const DoctorRow &r = doctorRows().at(row);
+    plcsim::Simulator sim;
+    plcsim::Faults faults;
+    r.fault(faults);
+    sim.setFaults(faults);
+    quint16 port = 0;
+    switch (r.served) {
+    case Served::FinsTcp: port = sim.startFins(); break;
+    case Served::HostLinkTcp: port = sim.startHostLinkTcp(); break;
+    case Served::ClosedPort: port = closedPort(); break;
+    case Served::FinsUdp: port = sim.startFinsUdp(); break;
+    case Served::ClosedUdpPort: port = closedUdpPort(); break;
+    }
+    QVERIFY(port != 0);
+    QString driver = QStringLiteral("fins");
+    if (r.served == Served::HostLinkTcp)
+        driver = QStringLiteral("hostlink");
+    else if (r.served == Served::FinsUdp || r.served == Served::ClosedUdpPort)
+        driver = QStringLiteral(PLC_FINSUDP_PLUGIN);
+    const Run run = plcctl({QStringLiteral("--json"), QStringLiteral("--unit=0"), driver, QStringLiteral("doctor"),
+                            QStringLiteral("127.0.0.1:%1%2").arg(port).arg(QLatin1String(r.settings))});
+    VERIFY_RUN(!run.crashed && run.exitCode == r.exitCode && outLines(run).size() == 1, run);
+    const QJsonObject o = jsonObject(run.out);
+    QCOMPARE(o.value("ok").toBool(true), false);
+    QCOMPARE(o.value("failedStep").toString(), QString::fromLatin1(r.failedStep));
+    QJsonObject failed;
+    bool after = false;
+    for (const QJsonValue &value : o.value("steps").toArray()) {
+        const QJsonObject step = value.toObject();
+        if (after) // nothing runs after the failed step
+            QCOMPARE(step.value("outcome").toString(), QStringLiteral("skipped"));
+        if (step.value("step").toString() == QLatin1String(r.failedStep)) {
+            failed = step;
+            after = true;
+        }
+    }
+    QCOMPARE(failed.value("outcome").toString(), QStringLiteral("failed"));
+    const QString found = failed.value("found").toString();
+    // Doctor learns the refusal's code from the plug-in's warning line only.
+    const bool unsaid = row == 0 && !run.err.contains(QString::fromUtf8("节点地址请求被拒绝"));
+    if (unsaid)
+        QEXPECT_FAIL("", "this build's FINS/TCP plug-in does not log refused node requests yet", Continue);
+    QVERIFY2(found.contains(QLatin1String(r.found)), qPrintable(found));
+    if (unsaid)
+        QEXPECT_FAIL("", "this build's FINS/TCP plug-in does not log refused node requests yet", Continue);
+    QVERIFY2(failed.value("check").toString().contains(QLatin1String(r.check)),
+             qPrintable(failed.value("check").toString()));
 }
 
 QTEST_GUILESS_MAIN(TestPlcctlRun)

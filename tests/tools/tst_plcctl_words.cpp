@@ -76,6 +76,16 @@ private slots:
             "lib[FinsNet]返回的报文长度为0 127.0.0.1:9600 Area=D100  len = 4 msg : ") << "no answer";
         QTest::newRow("nodes") << QString::fromUtf8(
             "lib[FinsNet]目标地址，源地址错误 127.0.0.1:9600 Area=D100  len = 4 msg : c0") << "node numbers";
+        // A refused node request: the header error code as 8 upper-case hex digits.
+        QTest::newRow("node refused") << QString::fromUtf8(
+            "lib[FinsNet]节点地址请求被拒绝 192.168.250.1:9600 code = 00000021")
+                                      << "node refused: header error 21 the requested client node is already connected";
+        QTest::newRow("no node left") << QString::fromUtf8(
+            "lib[FinsNet]节点地址请求被拒绝 127.0.0.1:9600 code = 00000025") << "header error 25 no node left to assign";
+        QTest::newRow("node request unanswered") << QString::fromUtf8("lib[FinsNet]节点地址请求无应答 10.0.0.1:9600")
+                                                 << "node address request got no answer";
+        QTest::newRow("tcp refused") << QString::fromUtf8(
+            "lib[FinsNet]10.0.0.1:9600 连接失败= QAbstractSocket::ConnectionRefusedError") << "TCP connection was refused";
         QTest::newRow("trace only") << QString::fromUtf8(
             "lib[FinsNet]响应 127.0.0.1:9600 Area=D100  len = 4 msg : c0") << "";
     }

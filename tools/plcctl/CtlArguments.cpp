@@ -151,7 +151,7 @@ private:
         }
         m_args.driver = p.at(0);
         if (p.size() < 2) {
-            m_error = QStringLiteral("missing COMMAND (info, read, write or watch)");
+            m_error = QStringLiteral("missing COMMAND (info, read, write, watch or doctor)");
             return;
         }
         const QString command = p.at(1);
@@ -164,8 +164,10 @@ private:
             write(rest);
         else if (command == QLatin1String("watch"))
             watch(rest);
+        else if (command == QLatin1String("doctor"))
+            doctor(rest);
         else
-            m_error = QStringLiteral("unknown command '%1' (info, read, write or watch)").arg(command);
+            m_error = QStringLiteral("unknown command '%1' (info, read, write, watch or doctor)").arg(command);
     }
 
     void info(const QStringList &rest)
@@ -173,6 +175,20 @@ private:
         m_args.command = Command::Info;
         if (!rest.isEmpty())
             m_error = QStringLiteral("unexpected argument '%1' after info").arg(rest.at(0));
+    }
+
+    // CONNECTION as an argument or as --connect, not both.
+    void doctor(const QStringList &rest)
+    {
+        m_args.command = Command::Doctor;
+        if (rest.size() > 1)
+            m_error = QStringLiteral("unexpected argument '%1' after the connection text").arg(rest.at(1));
+        else if (!rest.isEmpty() && !m_args.connect.isEmpty())
+            m_error = QStringLiteral("doctor takes the connection text once: as CONNECTION or --connect");
+        else if (!rest.isEmpty() && rest.at(0).trimmed().isEmpty())
+            m_error = QStringLiteral("doctor's CONNECTION is empty");
+        else if (!rest.isEmpty())
+            m_args.connect = rest.at(0);
     }
 
     bool addressAndType(const QStringList &rest, const QString &what)
@@ -285,6 +301,8 @@ QString usageText()
         "  read ADDRESS TYPE [COUNT]    read COUNT elements (default 1)\n"
         "  write ADDRESS TYPE VALUE...  write the values, then read them back\n"
         "  watch TAG...                 poll tags, TAG = ADDRESS:TYPE[:COUNT]\n"
+        "  doctor [CONNECTION]          check a connection step by step and say what to\n"
+        "                               check on a failure (default: the built-in simulator)\n"
         "\n"
         "ADDRESS  D100, W5, H20.3, CIO10.3, A448, EM1100 ...\n"
         "TYPE     Bool Int8 UInt8 Int16 UInt16 Int32 UInt32 Float Int64 UInt64 Double\n"
@@ -301,7 +319,8 @@ QString usageText()
         "  -h, --help       this text\n"
         "\n"
         "Exit status: 0 success, 1 a read or write failed, 2 bad arguments,\n"
-        "3 plug-in or simulator could not be started, 4 connection failed.\n");
+        "3 plug-in or simulator could not be started, 4 connection failed\n"
+        "(doctor: 0 only when its test read worked).\n");
 }
 
 ParseResult parseArguments(const QStringList &arguments)

@@ -10,7 +10,7 @@
 
 namespace plcctl {
 
-enum class Command { None, Info, Read, Write, Watch };
+enum class Command { None, Info, Read, Write, Watch, Doctor };
 
 // One tag of a watch list: ADDRESS:TYPE[:COUNT].
 struct TagSpec {
@@ -25,7 +25,7 @@ struct CtlArguments {
     QString driver;          // "fins", "hostlink" or a path to a plug-in
     Command command = Command::None;
 
-    QString connect;         // empty: start the built-in simulator
+    QString connect;         // empty: start the built-in simulator (doctor: its CONNECTION)
     bool unitGiven = false;
     QString unit;            // SetConnectPar text (Host Link unit number)
     bool trace = false;

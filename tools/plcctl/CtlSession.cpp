@@ -2,12 +2,15 @@
 
 #include "CDriveBaseClass.h"
 #include "Console.h"
+#include "DoctorSession.h"
 #include "JsonLine.h"
 #include "PluginLoader.h"
 #include "ResultReport.h"
 #include "TraceOutput.h"
 #include "ValueText.h"
 #include "WatchLoop.h"
+
+#include <QElapsedTimer>
 
 namespace plcctl {
 
@@ -25,6 +28,18 @@ QStringList quotedAll(const QStringList &words)
 QString driverSaidJson(const QStringList &words)
 {
     return QStringLiteral("\"driverSaid\":[%1]").arg(quotedAll(words).join(QLatin1Char(',')));
+}
+
+// A call that got no answer: how long it waited, measured here, says more
+// than the driver's plain "no answer".
+QStringList withWait(QStringList words, int errorCode, qint64 waitedMs)
+{
+    if (errorCode != 8)
+        return words;
+    words.removeAll(QStringLiteral("no answer"));
+    words.prepend(QStringLiteral("no answer within %1 ms").arg(waitedMs));
+    words.removeDuplicates();
+    return words;
 }
 
 QString saidText(const QStringList &words)
@@ -47,13 +62,15 @@ CtlSession::CtlSession(const CtlArguments &args, const QString &programDir)
 
 int CtlSession::run()
 {
-    installTraceOutput(m_args.trace);
-    const int opened = open();
+    const bool doctoring = m_args.command == Command::Doctor;
+    installTraceOutput(m_args.trace, doctoring);
+    const int opened = doctoring ? load() : open();
     if (opened != ExitOk)
         return opened;
     int status = ExitOk;
     switch (m_args.command) {
     case Command::Info: status = info(); break;
+    case Command::Doctor: status = doctor(); break;
     case Command::Read: status = read(); break;
     case Command::Write: status = write(); break;
     case Command::Watch:
@@ -69,6 +86,14 @@ int CtlSession::run()
 
 int CtlSession::open()
 {
+    const int loaded = load();
+    return loaded != ExitOk ? loaded : connect();
+}
+
+// Loads the plug-in, sets the unit and, without --connect, starts the
+// built-in simulator; nothing is connected yet.
+int CtlSession::load()
+{
     const LoadResult loaded = loadDriver(m_args.driver, m_programDir);
     if (!loaded.driver) {
         printError(loaded.error);
@@ -80,14 +105,14 @@ int CtlSession::open()
     if (m_args.trace)
         m_driver->DebugCmd(StartDebug); // before connecting, so the handshake shows too
 
-    QString unit = m_args.unit;
+    m_unit = m_args.unit;
     m_connection = m_args.connect;
     if (m_connection.isEmpty()) {
         // The simulator answers the unit the user asked for, else unit 0.
         if (!m_args.unitGiven)
-            unit = QStringLiteral("0");
+            m_unit = QStringLiteral("0");
         QString error;
-        m_connection = m_simulator.start(m_driverName, unit.toInt(), &error);
+        m_connection = m_simulator.start(m_driverName, m_unit.toInt(), &error);
         if (m_connection.isEmpty()) {
             printError(error);
             return ExitSetup;
@@ -96,28 +121,42 @@ int CtlSession::open()
         printNote(QStringLiteral("plcctl: no --connect given: using the built-in simulator, %1")
                       .arg(m_simulator.description()));
     }
-    if (!unit.isEmpty())
-        m_driver->SetConnectPar(unit);
-
-    takeDriverWords();
-    const int result = m_driver->ConnectDrive(m_connection);
-    if (result != 0) {
-        const QString meaning = connectMeaning(result, m_driverName);
-        const QStringList words = takeDriverWords();
-        printError(QStringLiteral("cannot connect %1 to '%2': ConnectDrive returned %3 (%4)%5")
-                       .arg(m_driverName, m_connection).arg(result).arg(meaning, saidText(words)));
-        if (m_args.json) {
-            printOut(JsonLine()
-                         .text(QStringLiteral("op"), QStringLiteral("connect"))
-                         .text(QStringLiteral("connection"), m_connection)
-                         .number(QStringLiteral("code"), result)
-                         .text(QStringLiteral("result"), meaning)
-                         .array(QStringLiteral("driverSaid"), quotedAll(words))
-                         .toString());
-        }
-        return ExitConnectFailed;
-    }
+    if (!m_unit.isEmpty())
+        m_driver->SetConnectPar(m_unit);
     return ExitOk;
+}
+
+int CtlSession::connect()
+{
+    takeDriverWords();
+    QElapsedTimer timer;
+    timer.start();
+    const int result = m_driver->ConnectDrive(m_connection);
+    if (result == 0)
+        return ExitOk;
+    const QString meaning = connectMeaning(result, m_driverName);
+    QStringList words = takeDriverWords();
+    if (result == -2 || result == -3)
+        words.append(QStringLiteral("it gave up after %1 ms").arg(timer.elapsed()));
+    printError(QStringLiteral("cannot connect %1 to '%2': ConnectDrive returned %3 (%4)%5")
+                   .arg(m_driverName, m_connection).arg(result).arg(meaning, saidText(words)));
+    if (m_args.json) {
+        printOut(JsonLine()
+                     .text(QStringLiteral("op"), QStringLiteral("connect"))
+                     .text(QStringLiteral("connection"), m_connection)
+                     .number(QStringLiteral("code"), result)
+                     .text(QStringLiteral("result"), meaning)
+                     .array(QStringLiteral("driverSaid"), quotedAll(words))
+                     .toString());
+    }
+    return ExitConnectFailed;
+}
+
+int CtlSession::doctor()
+{
+    // The plug-in's default unit is 1 until SetConnectPar says otherwise.
+    const int unit = m_unit.isEmpty() ? 1 : m_unit.toInt();
+    return DoctorSession(m_driver, m_driverName, m_connection, unit, m_simulated, m_args.json).run();
 }
 
 void CtlSession::close()
@@ -161,8 +200,11 @@ void CtlSession::reportFailure(const QString &what, int errorCode, const QString
 int CtlSession::read()
 {
     takeDriverWords();
+    QElapsedTimer timer;
+    timer.start();
     const CLabelVariable result = m_driver->ReadVariable(m_args.address, DataType(m_args.type), m_args.count);
-    const QStringList words = result.errorCode != 0 ? takeDriverWords() : QStringList();
+    const QStringList words =
+        result.errorCode != 0 ? withWait(takeDriverWords(), result.errorCode, timer.elapsed()) : QStringList();
     if (m_args.json)
         printOut(resultJson(QStringLiteral("read"), m_args.address, m_args.type, m_args.count, result,
                             words.isEmpty() ? QString() : driverSaidJson(words)));
@@ -191,11 +233,13 @@ int CtlSession::write()
     const QString written = formatValues(value, m_args.type).join(QLatin1Char(' '));
 
     takeDriverWords();
+    QElapsedTimer timer;
+    timer.start();
     const CLabelVariable result = m_driver->WriteVariable(m_args.address, DataType(m_args.type), value, m_args.count);
-    const QStringList writeWords = takeDriverWords();
+    const QStringList writeWords = withWait(takeDriverWords(), result.errorCode, timer.restart());
     // Read back whatever the write did: after a failure it shows what the PLC holds now.
     const CLabelVariable back = m_driver->ReadVariable(m_args.address, DataType(m_args.type), m_args.count);
-    const QStringList backWords = takeDriverWords();
+    const QStringList backWords = withWait(takeDriverWords(), back.errorCode, timer.elapsed());
     const bool matches = result.errorCode == 0 && back.errorCode == 0 && sameElements(value, back, m_args.type);
 
     if (m_args.json) {

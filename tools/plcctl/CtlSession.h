@@ -31,7 +31,10 @@ public:
 
 private:
     int open();
+    int load();
+    int connect();
     void close();
+    int doctor();
     int info();
     int read();
     int write();
@@ -44,6 +47,7 @@ private:
     QString m_pluginPath;
     QString m_connection;
     EmbeddedSimulator m_simulator;
+    QString m_unit;          // SetConnectPar text given to the driver; empty: none
     bool m_simulated = false;
 };
 

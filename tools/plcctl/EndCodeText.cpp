@@ -167,7 +167,7 @@ QString withCode(quint32 code, int digits, const char *words, const char *unknow
 
 QString captured(const QString &line, const char *pattern)
 {
-    const QRegularExpressionMatch match = QRegularExpression(QString::fromLatin1(pattern)).match(line);
+    const QRegularExpressionMatch match = QRegularExpression(QString::fromUtf8(pattern)).match(line);
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
@@ -220,7 +220,11 @@ QString finsHeaderErrorText(quint32 errorCode)
 
 QString explainWarning(const QString &line)
 {
-    QString code = captured(line, "(?:code = |FINS end code )([0-9A-Fa-f]{4})\\b");
+    // A refused node request: the FINS/TCP header error code, 8 hex digits.
+    QString code = captured(line, "节点地址请求被拒绝 \\S+ code = ([0-9A-Fa-f]{8})\\b");
+    if (!code.isEmpty())
+        return QStringLiteral("node refused: header error ") + finsHeaderErrorText(code.toUInt(nullptr, 16));
+    code = captured(line, "(?:code = |FINS end code )([0-9A-Fa-f]{4})\\b");
     if (!code.isEmpty())
         return finsEndCodeWords(code);
     code = captured(line, "Host Link end code ([0-9A-Fa-f]{2})\\b");
@@ -229,6 +233,13 @@ QString explainWarning(const QString &line)
     code = captured(line, "header error(?: code)? (?:0x)?([0-9A-Fa-f]{1,8})\\b");
     if (!code.isEmpty())
         return QStringLiteral("node refused: header error ") + finsHeaderErrorText(code.toUInt(nullptr, 16));
+    if (line.contains(QString::fromUtf8("节点地址请求无应答")))
+        return QStringLiteral("the node address request got no answer");
+    if (line.contains(QString::fromUtf8("节点地址应答错误")))
+        return QStringLiteral("the node address answer was malformed");
+    if (line.contains(QString::fromUtf8("连接失败=")))
+        return line.contains(QLatin1String("ConnectionRefused")) ? QStringLiteral("the TCP connection was refused")
+                                                                 : QStringLiteral("no TCP connection could be made");
     if (line.contains(QLatin1String("Disconnected=")))
         return QStringLiteral("the connection was lost");
     if (line.contains(QLatin1String("no answer"), Qt::CaseInsensitive)
