@@ -119,8 +119,9 @@ void TestFinsUdpE2E::cleanup()
     drv = nullptr;
 }
 
-// Each value is written, must land in memory as the controller stores it
-// (lowest word first, high byte first), and must read back the same.
+// Every type through all three plug-ins is the cross-driver test's (Host
+// Link's plug-in tests); here the places it leaves out: the last words of D,
+// an EM bank above 0, A448 (the first writable A word), bit 15.
 void TestFinsUdpE2E::everyTypeBothWays_data()
 {
     QTest::addColumn<QString>("address");
@@ -129,30 +130,14 @@ void TestFinsUdpE2E::everyTypeBothWays_data()
     QTest::addColumn<int>("count");
     QTest::addColumn<Area>("area");
     QTest::addColumn<int>("word");
-    QTest::addColumn<QByteArray>("memory"); // from `word` on, one word beyond what is written
+    QTest::addColumn<QByteArray>("memory"); // from `word` on, one word beyond what is written, if any
 
-    QTest::newRow("Int16 D100") << "D100" << int(Int16) << valueOf<short>({4660, -21555}) << 2 << Area::D << 100
-                                << fromHex("1234 ABCD 0000");
-    QTest::newRow("UInt16 W5") << "W5" << int(UInt16) << valueOf<unsigned short>({0xABCD, 1}) << 2 << Area::W << 5
-                               << fromHex("ABCD 0001 0000");
-    QTest::newRow("Int32 H20") << "H20" << int(Int32) << valueOf<int>({0x14020187}) << 1 << Area::H << 20
-                               << fromHex("0187 1402 0000");
-    QTest::newRow("UInt32 CIO10") << "CIO10" << int(UInt32) << valueOf<unsigned int>({0x12345678u, ~0u}) << 2
-                                  << Area::CIO << 10 << fromHex("5678 1234 FFFF FFFF 0000");
-    QTest::newRow("Float A448") << "A448" << int(Float) << valueOf<float>({-123.456f}) << 1 << Area::A << 448
-                                << fromHex("E979 C2F6 0000");
+    QTest::newRow("UInt64 D32763, the end of D") << "D32763" << int(UInt64)
+        << valueOf<unsigned long long>({0x0102030405060708ull}) << 1 << Area::D << 32763 << fromHex("0708 0506 0304 0102");
     QTest::newRow("Int64 EM3200") << "EM3200" << int(Int64) << valueOf<long long>({LLONG_MIN}) << 1
                                   << plcsim::emBank(2) << 200 << fromHex("0000 0000 0000 8000 0000");
-    QTest::newRow("UInt64 D32763") << "D32763" << int(UInt64) << valueOf<unsigned long long>({0x0102030405060708ull})
-                                   << 1 << Area::D << 32763 << fromHex("0708 0506 0304 0102");
-    QTest::newRow("Double D200") << "D200" << int(Double) << valueOf<double>({1.0, -2.5}) << 2 << Area::D << 200
-                                 << fromHex("0000 0000 0000 3FF0 0000 0000 0000 C004 0000");
-    QTest::newRow("Int8 D300") << "D300" << int(Int8) << valueOf<char>({0x12, 0x34}) << 2 << Area::D << 300
-                               << fromHex("1234 0000");
-    QTest::newRow("UInt8 D300") << "D300" << int(UInt8) << valueOf<unsigned char>({0xFE, 1, 2, 3}) << 4 << Area::D
-                                << 300 << fromHex("FE01 0203 0000");
-    QTest::newRow("Bool D100.14 x4 across words") << "D100.14" << int(Bool) << valueOf<bool>({true, false, true, true})
-                                                  << 4 << Area::D << 100 << fromHex("4000 0003 0000");
+    QTest::newRow("Float A448") << "A448" << int(Float) << valueOf<float>({-123.456f}) << 1 << Area::A << 448
+                                << fromHex("E979 C2F6 0000");
     QTest::newRow("Bool EM5100.15") << "EM5100.15" << int(Bool) << valueOf<bool>({true}) << 1 << plcsim::emBank(4)
                                     << 100 << fromHex("8000 0000");
 }
@@ -230,10 +215,10 @@ void TestFinsUdpE2E::faultModes_data()
     QTest::addColumn<QString>("warning");
     const QString resend = QStringLiteral("lib[FinsUdp]无响应，重发 ");
     const QString none = QStringLiteral("lib[FinsUdp]返回的报文长度为0 ");
-    QTest::newRow("2 commands lost, resent") << int(LoseCommands2) << ",timeout=200" << false << 0 << 3 << resend;
+    QTest::newRow("2 commands lost, resent") << int(LoseCommands2) << QString() << false << 0 << 3 << resend;
     QTest::newRow("2 commands lost, 1 resend") << int(LoseCommands2) << ",timeout=100,retries=1" << false << 8 << 2
                                                << none;
-    QTest::newRow("write answer lost, resent") << int(LoseAnswer1) << ",timeout=200" << true << 0 << 2 << resend;
+    QTest::newRow("write answer lost, resent") << int(LoseAnswer1) << QString() << true << 0 << 2 << resend;
     QTest::newRow("silent: 1 + retries") << int(Silent) << ",timeout=50,retries=3" << false << 8 << 4 << none;
     QTest::newRow("duplicated answers") << int(Duplicate) << QString() << false << 0 << 1 << QString();
     QTest::newRow("stale answer first") << int(StaleFirst) << QString() << false << 0 << 1 << QString();
