@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# A short tour of both driver plug-ins against the bundled PLC simulator:
-# one plcsim process serves FINS/TCP on a loopback port and Host Link on a
-# pseudo-terminal at 115200 baud from one memory image, so a value written
-# through one plug-in is read back through the other.
+# A short tour of the three driver plug-ins against the bundled PLC
+# simulator: one plcsim process serves FINS/TCP on a loopback port, FINS/UDP
+# on 127.0.0.10 (FINS node 10) and Host Link on a pseudo-terminal at 115200
+# baud from one memory image, so a value written through one plug-in is read
+# back through the others.
 #
 #   scripts/demo.sh                     uses build/ (made by scripts/setup.sh)
 #   PLC_BUILD_DIR=/path scripts/demo.sh another build directory
@@ -31,28 +32,33 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$PLCSIM" --fins-port 0 --serial 115200 --quiet >"$SIM_OUT" 2>&1 &
+# Bound to 127.0.0.10 the simulator is FINS/UDP node 10: the last octet of
+# its address, which is what the FINS/UDP plug-in assumes by default.
+"$PLCSIM" --fins-port 0 --fins-udp-port 0 --bind 127.0.0.10 --serial 115200 --quiet >"$SIM_OUT" 2>&1 &
 SIM_PID=$!
 
 # plcsim prints where it serves once it is ready; give it up to 10 s.
 FINS_ADDR=""
+UDP_ADDR=""
 SERIAL_DEV=""
 for _ in $(seq 1 100); do
     FINS_ADDR="$(sed -n 's/^FINS\/TCP listening on \([0-9.]*:[0-9]*\)$/\1/p' "$SIM_OUT")"
+    UDP_ADDR="$(sed -n 's/^FINS\/UDP listening on \([0-9.]*:[0-9]*\)$/\1/p' "$SIM_OUT")"
     SERIAL_DEV="$(sed -n 's/^Host Link serial on \(\/dev\/[^ ]*\) at .*$/\1/p' "$SIM_OUT")"
-    [ -n "$FINS_ADDR" ] && [ -n "$SERIAL_DEV" ] && break
+    [ -n "$FINS_ADDR" ] && [ -n "$UDP_ADDR" ] && [ -n "$SERIAL_DEV" ] && break
     if ! kill -0 "$SIM_PID" 2>/dev/null; then
         break
     fi
     sleep 0.1
 done
-if [ -z "$FINS_ADDR" ] || [ -z "$SERIAL_DEV" ]; then
+if [ -z "$FINS_ADDR" ] || [ -z "$UDP_ADDR" ] || [ -z "$SERIAL_DEV" ]; then
     echo "demo: plcsim did not start:" >&2
     cat "$SIM_OUT" >&2
     exit 1
 fi
 
 FINS=(--connect "$FINS_ADDR" fins)
+FINSUDP=(--connect "$UDP_ADDR" finsudp)
 HOSTLINK=(--connect "$SERIAL_DEV,115200,8,1,E" --unit 0 hostlink)
 
 step() {
@@ -70,8 +76,9 @@ show() {
     "$PLCCTL" "$@"
 }
 
-step "plcsim: FINS/TCP on $FINS_ADDR, Host Link on $SERIAL_DEV at 115200 baud (unit 0)"
+step "plcsim: FINS/TCP on $FINS_ADDR, FINS/UDP on $UDP_ADDR (node 10), Host Link on $SERIAL_DEV at 115200 baud (unit 0)"
 show "${FINS[@]}" info
+show "${FINSUDP[@]}" info
 
 step "Write through FINS/TCP (each write is read back)"
 show "${FINS[@]}" write D100 Int16 1234 -5678
@@ -94,15 +101,25 @@ WORDS="$(sed -n 's/^D110 UInt16\[2\] = //p' <<<"$OUT")"
 # shellcheck disable=SC2086 # two numbers, split on purpose
 printf 'in hex: D110 = %04X, D111 = %04X\n' $WORDS
 
-step "Write through Host Link, read through FINS/TCP"
+step "Read them once more through FINS/UDP"
+show "${FINSUDP[@]}" read D100 Int16 2
+show "${FINSUDP[@]}" read D110 Float
+show "${FINSUDP[@]}" read W10.3 Bool 3
+
+step "Write through Host Link, read through FINS/TCP and FINS/UDP"
 show "${HOSTLINK[@]}" write D200 UInt64 18446744073709551615
 show "${HOSTLINK[@]}" write D210 Int8 -1 2 -3
 show "${FINS[@]}" read D200 UInt64
-show "${FINS[@]}" read D210 Int8 3
+show "${FINSUDP[@]}" read D210 Int8 3
+
+step "Write through FINS/UDP, read through Host Link"
+show "${FINSUDP[@]}" write D300 Int64 -9223372036854775808 42
+show "${HOSTLINK[@]}" read D300 Int64 2
 
 step "One traced exchange each (frames on stderr, lower-case hex)"
 show --trace "${FINS[@]}" read D100 Int16 2 2>&1
 show --trace "${HOSTLINK[@]}" read D100 Int16 2 2>&1
+show --trace "${FINSUDP[@]}" read D100 Int16 2 2>&1
 
 step "Results for scripts (--json) and a failure in words"
 show --json "${FINS[@]}" read D120 Int32 2

@@ -189,6 +189,7 @@ private:
     plcsim::Simulator m_slowSim;  // the 9600 baud line
     quint16 m_tcpPort = 0;
     quint16 m_finsPort = 0;
+    quint16 m_finsUdpPort = 0;
     QString m_pts;
     QString m_slowPts;
 };
@@ -199,6 +200,7 @@ void TestHLinkPlugin::initTestCase()
     m_tcpPort = m_sim.startHostLinkTcp();
     QVERIFY(m_tcpPort != 0);
     m_finsPort = m_sim.startFins();
+    m_finsUdpPort = m_sim.startFinsUdp(0, QStringLiteral("127.0.0.10")); // FINS/UDP node 10
     m_pts = m_sim.startHostLinkSerial(115200);
     QVERIFY(!m_pts.isEmpty());
     m_slowPts = m_slowSim.startHostLinkSerial(9600);
@@ -655,31 +657,38 @@ void TestHLinkPlugin::crossDriver_data()
     addTypeRows();
 }
 
-// One memory, one value: what one plug-in writes the other reads alike.
+// One memory, one value: what any of the three plug-ins writes, each of
+// the other two reads alike.
 void TestHLinkPlugin::crossDriver()
 {
     QFETCH(QString, address);
     QFETCH(int, type);
     QFETCH(CLabelVariable, value);
     QFETCH(QList<quint16>, words);
-    if (!testsupport::finsPlugin().isLoaded())
-        QSKIP("the FINS plug-in is not built");
+    if (!testsupport::finsPlugin().isLoaded() || !testsupport::finsUdpPlugin().isLoaded())
+        QSKIP("the FINS plug-ins are not built");
     const int elements = elementCount(type, value.value);
     const Place place = placeOf(address);
     Driver hlink;
     Driver fins(testsupport::finsPlugin());
-    QVERIFY(fins.isValid());
+    Driver finsUdp(testsupport::finsUdpPlugin());
+    QVERIFY(fins.isValid() && finsUdp.isValid());
     QCOMPARE(hlink->ConnectDrive(tcpText()), 0);
     QCOMPARE(fins->ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(m_finsPort)), 0);
-    for (int direction = 0; direction < 2; ++direction) {
-        Driver &writer = direction == 0 ? hlink : fins;
-        Driver &reader = direction == 0 ? fins : hlink;
+    QCOMPARE(finsUdp->ConnectDrive(QStringLiteral("127.0.0.10:%1").arg(m_finsUdpPort)), 0);
+    Driver *const drivers[] = {&hlink, &fins, &finsUdp};
+    const char *const names[] = {"Host Link", "FINS/TCP", "FINS/UDP"};
+    for (int w = 0; w < 3; ++w) {
         fill(m_sim, place, words.size() + 1, kBackground);
-        QCOMPARE(writer->WriteVariable(address, DataType(type), value, elements).errorCode, 0);
+        QVERIFY2((*drivers[w])->WriteVariable(address, DataType(type), value, elements).errorCode == 0, names[w]);
         QCOMPARE(wordsAt(m_sim, place, words.size()), words);
-        CLabelVariable read = reader->ReadVariable(address, DataType(type), elements);
-        QCOMPARE(read.errorCode, 0);
-        QCOMPARE(valueText(type, read.value), valueText(type, value.value));
+        for (int r = 0; r < 3; ++r) {
+            if (r == w)
+                continue;
+            CLabelVariable read = (*drivers[r])->ReadVariable(address, DataType(type), elements);
+            QVERIFY2(read.errorCode == 0, qPrintable(QStringLiteral("%1 -> %2").arg(names[w], names[r])));
+            QCOMPARE(valueText(type, read.value), valueText(type, value.value));
+        }
     }
 }
 

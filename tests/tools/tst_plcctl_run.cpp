@@ -112,6 +112,7 @@ void TestPlcctlRun::builtInSimulatorRead_data()
     QTest::addColumn<QString>("driver");
     QTest::newRow("fins") << "fins";
     QTest::newRow("hostlink") << "hostlink";
+    QTest::newRow("finsudp") << "finsudp";
     QTest::newRow("alias finsnet") << "finsnet";
     QTest::newRow("alias hlink") << "HLink";
     // A path: which simulator fits is found from the loaded driver's name.
@@ -154,7 +155,7 @@ void TestPlcctlRun::writeAndReadBack_data()
         {"Int8 odd count", "D700", "Int8", "-128 127 -1", "-128 127 -1"},
         {"UInt8", "A448", "UInt8", "255 0", "255 0"},
     };
-    for (const char *driver : {"fins", "hostlink"}) {
+    for (const char *driver : {"fins", "finsudp", "hostlink"}) {
         for (const Row &row : rows) {
             QTest::addRow("%s %s", driver, row.name)
                 << driver << row.address << row.type << words(row.values) << row.shown;
@@ -430,6 +431,8 @@ void TestPlcctlRun::traceShowsFrames_data()
     QTest::newRow("fins") << "fins" << "lib[FinsNet]" << "0101820064000001";
     // Host Link: "@00FA" in hex.
     QTest::newRow("hostlink") << "hostlink" << "lib[HLink]" << "4030304641";
+    // FINS/UDP: the bare FINS frame to node 10 (0a) from node 1, then the read.
+    QTest::newRow("finsudp") << "finsudp" << "lib[FinsUdp]" << "800002000a0000010001" "0101820064000001";
 }
 
 void TestPlcctlRun::traceShowsFrames()
@@ -494,6 +497,10 @@ void TestPlcctlRun::failures_data()
     QTest::newRow("missing plug-in file") << words("/nonexistent/libX.so info") << 3 << "not found";
     QTest::newRow("connection refused") << words("--connect 127.0.0.1:1 fins info") << 4
                                         << "ConnectDrive returned -3 (no TCP connection could be established)";
+    QTest::newRow("finsudp port closed") << words("--connect 127.0.0.1:1 finsudp info") << 4
+                                         << "returned -3 (the address is unreachable or the controller's UDP port";
+    QTest::newRow("finsudp unknown setting") << words("--connect 127.0.0.1:9600,unit=3 finsudp info") << 4
+                                             << "returned -1";
     QTest::newRow("fins text without port") << words("--connect 127.0.0.1 fins info") << 4 << "returned -1";
     QTest::newRow("fins port 0") << words("--connect 127.0.0.1:0 fins info") << 4 << "returned -1";
     QTest::newRow("hostlink text without separator") << words("--connect ttyS0 hostlink info") << 4

@@ -24,6 +24,17 @@ QString EmbeddedSimulator::start(const QString &driverName, int unit, QString *e
         m_description = QStringLiteral("FINS/TCP on 127.0.0.1:%1").arg(port);
         return QStringLiteral("127.0.0.1:%1").arg(port);
     }
+    if (driverName == QLatin1String("FinsUdp")) {
+        // Bound to 127.0.0.10 it is FINS node 10, and the plug-in's default
+        // node numbers (the last octets of both addresses) fit.
+        const quint16 port = m_simulator->startFinsUdp(0, QStringLiteral("127.0.0.10"));
+        if (port == 0) {
+            *error = QStringLiteral("the built-in simulator could not bind 127.0.0.10 for FINS/UDP");
+            return QString();
+        }
+        m_description = QStringLiteral("FINS/UDP on 127.0.0.10:%1, node 10").arg(port);
+        return QStringLiteral("127.0.0.10:%1").arg(port);
+    }
     if (driverName == QLatin1String("HLink")) {
         m_simulator->setUnit(unit);
         const QString device = m_simulator->startHostLinkSerial(SerialBaud);
@@ -34,8 +45,8 @@ QString EmbeddedSimulator::start(const QString &driverName, int unit, QString *e
         m_description = QStringLiteral("Host Link on %1 at %2 baud, unit %3").arg(device).arg(SerialBaud).arg(unit);
         return QStringLiteral("%1,%2,8,1,E").arg(device).arg(SerialBaud);
     }
-    *error = QStringLiteral("no --connect given, and the built-in simulator serves only the FinsNet "
-                            "and HLink drivers (this one is '%1')").arg(driverName);
+    *error = QStringLiteral("no --connect given, and the built-in simulator serves only the FinsNet, "
+                            "FinsUdp and HLink drivers (this one is '%1')").arg(driverName);
     return QString();
 }
 

@@ -21,7 +21,8 @@ public:
     ~EmbeddedSimulator();
 
     // Starts the side that fits the driver ("FinsNet": FINS/TCP on a free
-    // loopback port; "HLink": Host Link on a pseudo-terminal at 115200 baud,
+    // loopback port; "FinsUdp": FINS/UDP on a free port of 127.0.0.10;
+    // "HLink": Host Link on a pseudo-terminal at 115200 baud,
     // answering `unit`). Returns the connection text for ConnectDrive, empty
     // on failure with `error` set.
     QString start(const QString &driverName, int unit, QString *error);

@@ -27,6 +27,9 @@ QStringList searchDirs(const QString &programDir)
 #ifdef PLCCTL_BUILD_HLINK_DIR
     dirs << QStringLiteral(PLCCTL_BUILD_HLINK_DIR);
 #endif
+#ifdef PLCCTL_BUILD_FINSUDP_DIR
+    dirs << QStringLiteral(PLCCTL_BUILD_FINSUDP_DIR);
+#endif
     dirs.removeDuplicates();
     return dirs;
 }
@@ -44,6 +47,8 @@ QString pluginFileName(const QString &name)
     const QString n = name.toLower();
     if (n == QLatin1String("fins") || n == QLatin1String("finsnet"))
         return QStringLiteral("libLibFinsNet.so");
+    if (n == QLatin1String("finsudp"))
+        return QStringLiteral("libLibFinsUdp.so");
     if (n == QLatin1String("hostlink") || n == QLatin1String("hlink"))
         return QStringLiteral("libLibHLink.so");
     return QString();
@@ -68,7 +73,7 @@ LoadResult loadDriver(const QString &driver, const QString &programDir)
     LoadResult result;
     const QStringList candidates = pluginCandidates(driver, programDir);
     if (candidates.isEmpty()) {
-        result.error = QStringLiteral("unknown driver '%1' (fins, hostlink or a path to a plug-in .so)").arg(driver);
+        result.error = QStringLiteral("unknown driver '%1' (fins, finsudp, hostlink or a path to a plug-in .so)").arg(driver);
         return result;
     }
     QString path;

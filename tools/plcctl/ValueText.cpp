@@ -309,14 +309,21 @@ QString resultText(int errorCode)
 QString connectMeaning(int result, const QString &driverName)
 {
     const bool hostLink = driverName == QLatin1String("HLink");
+    const bool udp = driverName == QLatin1String("FinsUdp");
+    if (udp && result == -2)
+        return QStringLiteral("no FINS node answered: check the plc= and node= numbers, or whether the unit "
+                              "answers to a fixed port (local=)");
+    if (udp && result == -3)
+        return QStringLiteral("the address is unreachable or the controller's UDP port is closed");
     switch (result) {
     case 0:
         return QStringLiteral("connected");
     case -1:
         return hostLink ? QStringLiteral("bad connection text, or the serial port could not be opened, "
                                          "or the IP address is not valid")
-                        : QStringLiteral("bad connection text (expected ip:port with a port of 1-65535) "
-                                         "or the IP address is not valid");
+                        : QStringLiteral("bad connection text (expected ip:port with a port of 1-65535%1) "
+                                         "or the IP address is not valid")
+                              .arg(udp ? QStringLiteral(", then plc=, node=, local=, timeout=, retries=") : QString());
     case -2:
         return QStringLiteral("the PLC refused or did not answer the node address handshake");
     case -3:

@@ -26,4 +26,5 @@ target_link_libraries(plcctlkit PUBLIC PlcLabelVariable Qt5::Core)
 target_compile_definitions(plcctlkit PRIVATE
   PLCCTL_INSTALL_LIBDIR="${CMAKE_INSTALL_LIBDIR}"
   PLCCTL_BUILD_FINS_DIR="$<TARGET_FILE_DIR:LibFinsNet>"
-  PLCCTL_BUILD_HLINK_DIR="$<TARGET_FILE_DIR:LibHLink>")
+  PLCCTL_BUILD_HLINK_DIR="$<TARGET_FILE_DIR:LibHLink>"
+  PLCCTL_BUILD_FINSUDP_DIR="$<TARGET_FILE_DIR:LibFinsUdp>")
