@@ -112,23 +112,22 @@ start_plcsim() {
 # The installed plcctl through every installed plug-in against the installed
 # plcsim, then the installed-host test's host built against plcdrivers-dev.
 check_installed() {
-    local fins hl udp finsudp
+    local fins hl udp
     step "installed plcctl against the installed plcsim"
     start_plcsim
     fins="127.0.0.1:$(sim_port FINS/TCP)"
     hl="127.0.0.1:$(sim_port 'Host Link TCP')"
     udp="127.0.0.1:$(sim_port FINS/UDP)"
-    # LEAD: once plcctl knows the short name "finsudp", use it here instead of the path.
-    finsudp="$(pkg-config --variable=finsudp_plugin plcdrivers)"
     plcctl --connect "$fins" fins write D300 Int32 -100000
     plcctl --connect "$hl" --unit 0 hostlink read D300 Int32 | tee "$WORK/hl.out"
     grep -q -- '= -100000$' "$WORK/hl.out" || fail "Host Link did not read back what FINS/TCP wrote"
-    plcctl --connect "$udp" "$finsudp" read D300 Int32 | tee "$WORK/udp.out"
+    plcctl --connect "$udp" finsudp read D300 Int32 | tee "$WORK/udp.out"
     grep -q -- '= -100000$' "$WORK/udp.out" || fail "FINS/UDP did not read back what FINS/TCP wrote"
     plcctl fins doctor "$fins"
     plcctl --unit 0 hostlink doctor "$hl"
-    plcctl "$finsudp" doctor "$udp"
+    plcctl finsudp doctor "$udp"
     plcctl hostlink read D0 Int16 # the built-in simulator, on a pseudo-terminal
+    plcctl finsudp read D0 Int16  # the built-in simulator, FINS/UDP
 
     step "host of tests/install built against plcdrivers-dev"
     cmake -S "$ROOT/tests/install/host" -B "$WORK/host" -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$WORK/host.log" ||
@@ -139,7 +138,7 @@ check_installed() {
     c++ -std=c++17 -fPIC "$ROOT/tests/install/host/host.cpp" -o "$WORK/plchost-pc" \
         -DFINSNET_PLUGIN="\"$(pkg-config --variable=finsnet_plugin plcdrivers)\"" \
         -DHLINK_PLUGIN="\"$(pkg-config --variable=hlink_plugin plcdrivers)\"" \
-        -DFINSUDP_PLUGIN="\"$finsudp\"" $(pkg-config --cflags --libs plcdrivers)
+        -DFINSUDP_PLUGIN="\"$(pkg-config --variable=finsudp_plugin plcdrivers)\"" $(pkg-config --cflags --libs plcdrivers)
     "$WORK/plchost-pc" "${fins#*:}" "${hl#*:}"
     kill "$SIM_PID"
     wait "$SIM_PID" 2>/dev/null || true
