@@ -684,12 +684,9 @@ void TestPlcctlRun::doctorNamesTheFailingStep()
     QCOMPARE(failed.value("outcome").toString(), QStringLiteral("failed"));
     const QString found = failed.value("found").toString();
     // Doctor learns the refusal's code from the plug-in's warning line only.
-    const bool unsaid = row == 0 && !run.err.contains(QString::fromUtf8("节点地址请求被拒绝"));
-    if (unsaid)
-        QEXPECT_FAIL("", "this build's FINS/TCP plug-in does not log refused node requests yet", Continue);
+    if (row == 0)
+        QVERIFY(run.err.contains(QString::fromUtf8("节点地址请求被拒绝")));
     QVERIFY2(found.contains(QLatin1String(r.found)), qPrintable(found));
-    if (unsaid)
-        QEXPECT_FAIL("", "this build's FINS/TCP plug-in does not log refused node requests yet", Continue);
     QVERIFY2(failed.value("check").toString().contains(QLatin1String(r.check)),
              qPrintable(failed.value("check").toString()));
 }
