@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr int kOutageMs = 3000;       // how long the network stays lost
 constexpr int kRecoveryLimitMs = 2000; // reads back after the network returns
 constexpr int kSlackMs = 500;          // a loaded machine's lateness on top of a deadline
 constexpr int kWaitMs = 20000;         // bound of every wait for a condition
@@ -237,11 +236,15 @@ private slots:
         QTest::addColumn<QString>("connection");
         QTest::addColumn<int>("base");       // first word of the poller's block
         QTest::addColumn<int>("deadlineMs"); // longest exchange the driver allows
-        const QString local = QStringLiteral("127.0.0.1:%1");
-        QTest::newRow("FINS/TCP") << QStringLiteral(PLC_FINS_PLUGIN) << local.arg(Simulator::kFinsPort) << 1000 << 500;
-        // First byte within 2 s; a 4-word answer's rest takes the 50 ms minimum.
-        QTest::newRow("Host Link TCP") << QStringLiteral(PLC_HLINK_PLUGIN) << local.arg(Simulator::kHostLinkPort)
-                                       << 2000 << 2050;
+        QTest::addColumn<int>("outageMs");   // how long the network stays lost
+        const QString fins = QStringLiteral("127.0.0.1:%1").arg(Simulator::kFinsPort);
+        const QString hostLink = QStringLiteral("127.0.0.1:%1").arg(Simulator::kHostLinkPort);
+        // Host Link: first byte within 2 s; a 4-word answer's rest takes the 50 ms minimum.
+        for (int outage : {3000, 8000}) {
+            const QByteArray s = QByteArray::number(outage / 1000) + " s";
+            QTest::newRow("FINS/TCP, " + s) << QStringLiteral(PLC_FINS_PLUGIN) << fins << 1000 << 500 << outage;
+            QTest::newRow("Host Link TCP, " + s) << QStringLiteral(PLC_HLINK_PLUGIN) << hostLink << 2000 << 2050 << outage;
+        }
     }
 
     void lostNetworkAndRestart()
@@ -250,6 +253,7 @@ private slots:
         QFETCH(QString, connection);
         QFETCH(int, base);
         QFETCH(int, deadlineMs);
+        QFETCH(int, outageMs);
         Simulator sim;
         QVERIFY(sim.start() > 0);
         Poller poller;
@@ -260,7 +264,7 @@ private slots:
         QString error;
         const qint64 dropped = now();
         QVERIFY2(nft(dropScript(), &error), qPrintable(error));
-        QTest::qWait(kOutageMs);
+        QTest::qWait(outageMs);
         QTRY_VERIFY_WITH_TIMEOUT(poller.firstEnded(QStringLiteral("read"), false, dropped), kWaitMs);
         const qint64 restored = now();
         QVERIFY2(nft(QStringLiteral("flush chain inet %1 input\n").arg(QLatin1String(kTable)), &error), qPrintable(error));
@@ -299,6 +303,13 @@ private slots:
         for (auto it = f.failures.cbegin(); it != f.failures.cend(); ++it)
             QVERIFY2(it.key() == 8 || it.key() == 9, qPrintable(QStringLiteral("result %1").arg(it.key())));
         QVERIFY2(f.longestFailure <= deadlineMs + kSlackMs, qPrintable(figures));
+        // Known weakness: the TCP drivers keep their connection after a timeout
+        // (they never reconnect by themselves), so the commands sent into the
+        // lost network wait for TCP's next retransmission, whose interval
+        // doubles each time (0.2 s, 0.4 s ... up to 2 min). A 3 s outage ends
+        // just before one; after 8 s the next is about 4.6 s away.
+        if (outageMs > 5000 && connection.contains(QLatin1Char(':')) && !connection.contains(QLatin1Char(',')))
+            QEXPECT_FAIL("", "recovery waits for TCP's retransmission back-off", Continue);
         QVERIFY2(f.recovery >= 0 && f.recovery <= kRecoveryLimitMs, qPrintable(figures));
         // Once it listens, the first ConnectDrive that starts succeeds.
         QCOMPARE(poller.count(QStringLiteral("connect"), false, listening), 0);
