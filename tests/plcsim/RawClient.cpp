@@ -89,6 +89,30 @@ bool Tcp::waitClosed(int timeoutMs)
         || m_socket.state() == QAbstractSocket::UnconnectedState;
 }
 
+bool Udp::bind(const QString &address, quint16 port)
+{
+    return m_socket.bind(QHostAddress(address), port);
+}
+
+void Udp::sendTo(const QByteArray &datagram, quint16 port, const QString &address)
+{
+    m_socket.writeDatagram(datagram, QHostAddress(address), port);
+}
+
+QByteArray Udp::receive(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_socket.hasPendingDatagrams() && clock.elapsed() < timeoutMs)
+        m_socket.waitForReadyRead(int(qMax<qint64>(1, timeoutMs - clock.elapsed())));
+    if (!m_socket.hasPendingDatagrams())
+        return {};
+    QByteArray out(int(qMax<qint64>(0, m_socket.pendingDatagramSize())), '\0');
+    const qint64 n = m_socket.readDatagram(out.data(), out.size(), &m_sender, &m_senderPort);
+    out.resize(int(qMax<qint64>(0, n)));
+    return out;
+}
+
 Pty::~Pty()
 {
     if (m_fd >= 0)

@@ -5,7 +5,9 @@
 // simulator runs on its own thread, so blocking the test thread is fine.
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QTcpSocket>
+#include <QUdpSocket>
 
 namespace rawclient {
 
@@ -58,6 +60,27 @@ public:
 private:
     bool fill(int timeoutMs) override;
     int m_fd = -1;
+};
+
+// A UDP socket of its own port, sending bare FINS datagrams to the
+// simulator and receiving whatever comes to that port.
+class Udp
+{
+public:
+    bool bind(const QString &address = QStringLiteral("127.0.0.1"), quint16 port = 0);
+    quint16 port() const { return m_socket.localPort(); }
+    void sendTo(const QByteArray &datagram, quint16 port,
+                const QString &address = QStringLiteral("127.0.0.1"));
+    // The next datagram, empty when none came within the bound.
+    QByteArray receive(int timeoutMs = kWaitMs);
+    // Where the last received datagram came from.
+    quint16 senderPort() const { return m_senderPort; }
+    QHostAddress sender() const { return m_sender; }
+
+private:
+    QUdpSocket m_socket;
+    QHostAddress m_sender;
+    quint16 m_senderPort = 0;
 };
 
 // FINS/TCP frame around a FINS command: "FINS", length, command 2, error 0,

@@ -86,6 +86,43 @@ private slots:
         QCOMPARE(process.exitCode(), 0);
     }
 
+    // FINS/UDP takes its node from the bound address, or from --node; with
+    // --fins-udp-static the answer goes to that port instead of the sender's.
+    void servesFinsUdp_data()
+    {
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<char>("node");
+        QTest::addColumn<bool>("toFixedPort");
+        QTest::newRow("address node") << QStringList() << char(0x17) << false;
+        QTest::newRow("--node") << QStringList{"--node", "9"} << char(0x09) << false;
+        QTest::newRow("static") << QStringList{"--fins-udp-static", "FIXED"} << char(0x17) << true;
+    }
+    void servesFinsUdp()
+    {
+        QFETCH(QStringList, extra);
+        QFETCH(char, node);
+        QFETCH(bool, toFixedPort);
+        rawclient::Udp client, fixed;
+        QVERIFY(client.bind());
+        QVERIFY(fixed.bind());
+        extra.replaceInStrings(QStringLiteral("FIXED"), QString::number(fixed.port()));
+        QProcess process;
+        const QStringList lines = start(process, QStringList{"--fins-udp-port", "0", "--bind", "127.0.0.23", "--fill", "--quiet"} + extra, 1);
+        QCOMPARE(lines.size(), 1);
+        const QRegularExpression udpLine("^FINS/UDP listening on 127\\.0\\.0\\.23:(\\d+)$");
+        const auto match = udpLine.match(lines[0]);
+        QVERIFY2(match.hasMatch(), qPrintable(lines[0]));
+        QByteArray read = fromHex("80 00 02 00 17 00 00 18 00 33 0101 82 000A 00 0002");
+        read[4] = node;
+        QByteArray answer = fromHex("C0 00 02 00 18 00 00 17 00 33 0101 0000 0187 1402");
+        answer[7] = node;
+        client.sendTo(read, quint16(match.captured(1).toUInt()), "127.0.0.23");
+        QCOMPARE((toFixedPort ? fixed : client).receive(), answer);
+        process.terminate();
+        QVERIFY(process.waitForFinished(rawclient::kWaitMs));
+        QCOMPARE(process.exitCode(), 0);
+    }
+
     void tracesFrames()
     {
         QProcess process;
@@ -108,6 +145,8 @@ private slots:
         QTest::newRow("nothing to serve") << QStringList();
         QTest::newRow("port 70000") << QStringList{"--fins-port", "70000"};
         QTest::newRow("unit 32") << QStringList{"--hostlink-port", "0", "--unit", "32"};
+        QTest::newRow("static port 0") << QStringList{"--fins-udp-port", "0", "--fins-udp-static", "0"};
+        QTest::newRow("lose -1 commands") << QStringList{"--fins-udp-port", "0", "--lose-commands", "-1"};
         QTest::newRow("end code not hex") << QStringList{"--fins-port", "0", "--end-code", "xyz"};
     }
     void refusesBadArguments()

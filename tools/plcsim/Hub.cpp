@@ -1,5 +1,7 @@
 #include "Hub.h"
 #include "FinsTcpSession.h"
+#include "FinsUdpFrames.h"
+#include "FinsUdpServer.h"
 #include "HostLinkSession.h"
 #include "Link.h"
 #include "SerialLine.h"
@@ -39,6 +41,20 @@ QString Hub::startHostLinkSerial(int baud)
     auto *session = new HostLinkSession(m_state, line, this);
     line->setParent(session);
     return line->path();
+}
+
+quint16 Hub::startFinsUdp(quint16 port, const QString &bindAddress)
+{
+    QHostAddress address;
+    if (bindAddress.isEmpty() || bindAddress == QLatin1String("any"))
+        address = QHostAddress::Any;
+    else if (!address.setAddress(bindAddress))
+        return 0;
+    auto *server = new FinsUdpServer(m_state, finsudp::nodeOfAddress(bindAddress), this);
+    const quint16 bound = server->start(address, port);
+    if (bound == 0)
+        delete server;
+    return bound;
 }
 
 quint16 Hub::listen(Protocol protocol, quint16 port, const QString &bindAddress)

@@ -26,6 +26,7 @@ public:
     quint16 startFins(quint16 port, const QString &bindAddress);
     quint16 startHostLinkTcp(quint16 port, const QString &bindAddress);
     QString startHostLinkSerial(int baud);
+    quint16 startFinsUdp(quint16 port, const QString &bindAddress);
     void stop();
     void dropConnections();
 

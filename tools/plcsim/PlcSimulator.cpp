@@ -65,6 +65,19 @@ QString Simulator::startHostLinkSerial(int baud)
     return result;
 }
 
+quint16 Simulator::startFinsUdp(quint16 port, const QString &bindAddress)
+{
+    quint16 result = 0;
+    d->run([&] { result = d->hub->startFinsUdp(port, bindAddress); });
+    return result;
+}
+
+void Simulator::setFinsUdpAnswerPort(quint16 port)
+{
+    QMutexLocker lock(&d->state.mutex);
+    d->state.udpAnswerPort = port;
+}
+
 void Simulator::stop()
 {
     d->run([&] { d->hub->stop(); });
@@ -85,6 +98,7 @@ void Simulator::setServerNode(int node)
 {
     QMutexLocker lock(&d->state.mutex);
     d->state.serverNode = node;
+    d->state.serverNodeSet = true;
 }
 
 int Simulator::unit() const

@@ -1,8 +1,9 @@
 #ifndef PLCSIMULATOR_H
 #define PLCSIMULATOR_H
 
-// A simulated Omron controller: one memory image served over FINS/TCP and
-// over Host Link ("FA" frames) on TCP and on a pseudo-terminal serial line.
+// A simulated Omron controller: one memory image served over FINS/TCP,
+// FINS/UDP and over Host Link ("FA" frames) on TCP and on a pseudo-terminal
+// serial line.
 //
 // It is the other side of the wire and is written from the protocol alone:
 // it shares no frame, check-code or value code with the plug-ins.
@@ -18,6 +19,13 @@
 //   hold a FINS header and command code is dropped. A requested node equal
 //   to the controller's own is accepted (no 0x24), so a client that picks
 //   its node at random never fails on that.
+// - FINS/UDP: each datagram is one FINS frame. A datagram shorter than a
+//   FINS header and command code, one with the ICF response bit set, and a
+//   command whose DA1 is not this unit's node are dropped unanswered (they
+//   count in Stats::udpDropped). A command above 2012 bytes gets end code
+//   1001 unexecuted. Answers carry DA/SA exchanged, ICF C0 and the SID, and
+//   go to the sender's address and port, or to its address at the port
+//   set with setFinsUdpAnswerPort. Answers larger than 999 words get 110B.
 // - Memory area commands: end codes 1001/1002 (parameters or write data too
 //   long/short), 1101 (area unknown), 1103 (start address out of range, bit
 //   number not 00 on word access or above 15 on bit access), 1104 (beyond
@@ -62,7 +70,8 @@ constexpr Area emBank(int bank) { return static_cast<Area>(0xA0 + bank); }
 // changed; a default-constructed Faults means a well-behaved controller.
 //
 // Scope: faults act on command frames only, that is FINS/TCP command 2
-// frames and Host Link "FA" frames addressed to this unit with a valid FCS.
+// frames, FINS/UDP commands for this node and Host Link "FA" frames
+// addressed to this unit with a valid FCS.
 // The FINS node address handshake (but for the two handshake faults at the
 // end, which touch nothing else), FINS/TCP error notifications and Host
 // Link protocol error answers (13 FCS error, 14 format error, 18 frame
@@ -71,10 +80,15 @@ constexpr Area emBank(int bank) { return static_cast<Area>(0xA0 + bank); }
 // once per request, when the request is taken up.
 //
 // Several faults combine in this order: the command runs (or not, see
-// `silent` and the end codes), the answer is built with the header faults
+// `silent`, `loseCommands` and the end codes), the answer is built with the header faults
 // (wrongNode, wrongSid, wrongUnit, cutShort, badFcs, missingTerminator,
 // oversizedLength) or replaced as a whole (garbage), a stale copy is put in
-// front (staleFirst), and the whole is sent after `delayMs` in chunks.
+// front (staleFirst), and the whole is sent after `delayMs` in chunks. On
+// FINS/UDP, where each datagram is taken up on its own, `delayMs` delays
+// each answer from the arrival of its command while later commands are
+// served (a late answer can arrive after the answer to a later command);
+// chunks and the length field do not apply there, and `loseAnswers`,
+// `duplicateAnswer` and `answerFromOtherPort` act on the answers last.
 struct Faults {
     // Wait this long before the first byte of the answer. The command has
     // already run (a delayed write changes memory at once). On the serial
@@ -102,8 +116,9 @@ struct Faults {
     // error state does.
     quint16 endCode = 0;
     // Instead of the answer, send bytes that are no frame at all: 22 bytes
-    // without the "FINS" magic on FINS/TCP; "#%GARBAGE!NOISE?~*" CR (no "@",
-    // but terminated) on Host Link. The command has run.
+    // without the "FINS" magic on FINS/TCP; a 12-byte datagram whose ICF is
+    // no response on FINS/UDP; "#%GARBAGE!NOISE?~*" CR (no "@", but
+    // terminated) on Host Link. The command has run.
     bool garbage = false;
     // FINS: the answer's length field is 0x7FFFFFF0; the bytes after the
     // header are those of the normal answer.
@@ -134,14 +149,31 @@ struct Faults {
     quint32 handshakeError = 0;
     // ... or leave node requests unanswered (the connection stays open).
     bool silentHandshake = false;
+    // FINS/UDP only. The next N commands for this node are lost on the way
+    // in: unexecuted, unanswered. The simulator counts this down, so
+    // faults() shows how many are still to be lost.
+    int loseCommands = 0;
+    // The next N commands that want an answer run, but their answers are
+    // lost on the way out; counted down like loseCommands. Commands lost
+    // on the way in do not count here.
+    int loseAnswers = 0;
+    // Every answer goes out twice, as a network that duplicates datagrams
+    // delivers it (with staleFirst: the stale copy once, the answer twice).
+    bool duplicateAnswer = false;
+    // Answers come from another UDP port of the unit's address, not from
+    // the port the command went to (a client that reads only datagrams from
+    // the controller's port never sees them).
+    bool answerFromOtherPort = false;
 };
 
 // Counters a test can wait on.
 struct Stats {
     int connections = 0;        // connections accepted (FINS and Host Link TCP)
-    int finsFrames = 0;         // FINS command frames received (node requests excluded)
+    int finsFrames = 0;         // FINS command frames received (node requests excluded; on UDP
+                                // the commands for this node)
     int hostLinkFrames = 0;     // Host Link frames received with a valid FCS (any unit)
     int writes = 0;             // memory area writes executed (end code normal)
+    int udpDropped = 0;         // FINS/UDP datagrams dropped: another node's, or no command
 };
 
 class Simulator
@@ -160,11 +192,21 @@ public:
     // pacing output at `baud` (10 bits per character). Returns the slave's
     // device path ("/dev/pts/N"), empty on failure.
     QString startHostLinkSerial(int baud);
+    // Serve FINS/UDP on `bindAddress`:`port` (0 takes a free port). Returns
+    // the port bound, 0 on failure. The unit's node number is the last
+    // octet of `bindAddress` unless setServerNode says otherwise (and 1 when
+    // bound to "any").
+    quint16 startFinsUdp(quint16 port = 0, const QString &bindAddress = QStringLiteral("127.0.0.1"));
+    // FINS/UDP answers go to the sender's address at `port` (a unit set up
+    // for static address conversion); 0, the default, answers to the port
+    // the command came from.
+    void setFinsUdpAnswerPort(quint16 port);
     void stop();
 
     // Host Link unit number this controller answers to (default 0).
     void setUnit(int unit);
-    // FINS node number of the controller (default 1).
+    // FINS node number of the controller (default 1; on FINS/UDP the last
+    // octet of the bound address until this is called).
     void setServerNode(int node);
 
     void setFaults(const Faults &faults);

@@ -25,6 +25,8 @@ struct SimState
     Stats stats;
     int unit = 0;
     int serverNode = 1;
+    bool serverNodeSet = false; // setServerNode was called: overrides FINS/UDP defaults
+    quint16 udpAnswerPort = 0;  // FINS/UDP static mode: answer to this port; 0 = to the sender's
     QHash<int, FinsTcpSession *> finsNodes; // client nodes held by open FINS/TCP connections
     std::function<void(const QString &)> trace; // called on the simulator thread
 };

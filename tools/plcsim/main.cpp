@@ -1,5 +1,5 @@
 // plcsim: a simulated Omron controller for demos, integration and benchmarks.
-// Serves FINS/TCP and Host Link (TCP and a pseudo-terminal serial line) from
+// Serves FINS/TCP, FINS/UDP and Host Link (TCP and a pseudo-terminal serial line) from
 // one memory image until SIGINT or SIGTERM.
 
 #include "PlcSimulator.h"
@@ -90,15 +90,19 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Simulated Omron controller: FINS/TCP and Host Link (TCP and serial) on one memory image."));
+        "Simulated Omron controller: FINS/TCP, FINS/UDP and Host Link (TCP and serial) on one memory image."));
     parser.addHelpOption();
     const QList<QCommandLineOption> options = {
         {"fins-port", "Serve FINS/TCP on port N (0 picks a free one).", "N"},
+        {"fins-udp-port", "Serve FINS/UDP on port N (0 picks a free one).", "N"},
+        {"fins-udp-static", "FINS/UDP answers go to the sender's address at PORT, not to the port they came from.",
+         "PORT"},
         {"hostlink-port", "Serve Host Link over TCP on port N (0 picks a free one).", "N"},
         {"serial", "Serve Host Link on a pseudo-terminal at BAUD; prints its device path.", "BAUD"},
         {"bind", "Address to listen on (default 127.0.0.1).", "ADDRESS", "127.0.0.1"},
         {"unit", "Host Link unit number (default 0).", "N", "0"},
-        {"node", "FINS node number of the controller (default 1).", "N", "1"},
+        {"node", "FINS node number of the controller (default 1; on FINS/UDP the last octet of --bind).",
+         "N"},
         {"fill", "Put demo values into D0.. and a few other words."},
         {"quiet", "Do not print frames."},
         {"delay", "Fault: answer MS milliseconds late.", "MS"},
@@ -119,6 +123,10 @@ int main(int argc, char *argv[])
         {"stale-first", "Fault: send a copy of the previous answer before each answer."},
         {"refuse-node", "Fault: refuse every FINS node request with error code HEX.", "HEX"},
         {"silent-handshake", "Fault: leave FINS node requests unanswered."},
+        {"lose-commands", "Fault: FINS/UDP loses the next N commands (unexecuted).", "N"},
+        {"lose-answers", "Fault: FINS/UDP runs the next N commands but loses their answers.", "N"},
+        {"duplicate", "Fault: FINS/UDP sends every answer twice."},
+        {"other-port", "Fault: FINS/UDP answers come from another port."},
     };
     parser.addOptions(options);
     parser.process(app);
@@ -132,17 +140,20 @@ int main(int argc, char *argv[])
         return false;
     };
 
-    int finsPort = -1, hostLinkPort = -1, baud = 0, unit = 0, node = 1, endCode = 0, hlEndCode = 0, refuse = 0;
+    int finsPort = -1, finsUdpPort = -1, udpStatic = 0, hostLinkPort = -1, baud = 0, unit = 0, node = 1, endCode = 0, hlEndCode = 0, refuse = 0;
     plcsim::Faults f;
-    if (!number("fins-port", 10, 0, 65535, finsPort) || !number("hostlink-port", 10, 0, 65535, hostLinkPort)
+    if (!number("fins-port", 10, 0, 65535, finsPort) || !number("fins-udp-port", 10, 0, 65535, finsUdpPort)
+        || !number("fins-udp-static", 10, 1, 65535, udpStatic) || !number("hostlink-port", 10, 0, 65535, hostLinkPort)
         || !number("serial", 10, 50, 4000000, baud) || !number("unit", 10, 0, 31, unit)
         || !number("node", 10, 1, 254, node) || !number("delay", 10, 0, 600000, f.delayMs)
         || !number("chunk", 10, 1, 65535, f.chunkSize) || !number("chunk-gap", 10, 0, 600000, f.chunkGapMs)
         || !number("end-code", 16, 0, 0xFFFF, endCode) || !number("close-after", 10, 1, 1000000, f.closeAfterFrames)
-        || !number("hl-end-code", 16, 0, 0xFF, hlEndCode) || !number("refuse-node", 16, 0, 0xFFFF, refuse))
+        || !number("hl-end-code", 16, 0, 0xFF, hlEndCode) || !number("refuse-node", 16, 0, 0xFFFF, refuse)
+        || !number("lose-commands", 10, 0, 1000000, f.loseCommands)
+        || !number("lose-answers", 10, 0, 1000000, f.loseAnswers))
         return 2;
-    if (finsPort < 0 && hostLinkPort < 0 && baud == 0) {
-        fail(QStringLiteral("nothing to serve: give --fins-port, --hostlink-port or --serial"));
+    if (finsPort < 0 && finsUdpPort < 0 && hostLinkPort < 0 && baud == 0) {
+        fail(QStringLiteral("nothing to serve: give --fins-port, --fins-udp-port, --hostlink-port or --serial"));
         return 2;
     }
     f.endCode = quint16(endCode);
@@ -159,6 +170,8 @@ int main(int argc, char *argv[])
     f.staleFirst = parser.isSet(QStringLiteral("stale-first"));
     f.handshakeError = quint32(refuse);
     f.silentHandshake = parser.isSet(QStringLiteral("silent-handshake"));
+    f.duplicateAnswer = parser.isSet(QStringLiteral("duplicate"));
+    f.answerFromOtherPort = parser.isSet(QStringLiteral("other-port"));
 
     if (!installSignalHandlers(app)) {
         fail(QStringLiteral("cannot install signal handlers"));
@@ -167,7 +180,9 @@ int main(int argc, char *argv[])
 
     plcsim::Simulator sim;
     sim.setUnit(unit);
-    sim.setServerNode(node);
+    if (parser.isSet(QStringLiteral("node")))
+        sim.setServerNode(node);
+    sim.setFinsUdpAnswerPort(quint16(udpStatic));
     sim.setFaults(f);
     if (parser.isSet(QStringLiteral("fill")))
         fill(sim);
@@ -182,6 +197,14 @@ int main(int argc, char *argv[])
             return 1;
         }
         say(QStringLiteral("FINS/TCP listening on %1:%2").arg(bind).arg(port));
+    }
+    if (finsUdpPort >= 0) {
+        const quint16 port = sim.startFinsUdp(quint16(finsUdpPort), bind);
+        if (port == 0) {
+            fail(QStringLiteral("cannot bind %1:%2 for FINS/UDP").arg(bind).arg(finsUdpPort));
+            return 1;
+        }
+        say(QStringLiteral("FINS/UDP listening on %1:%2").arg(bind).arg(port));
     }
     if (hostLinkPort >= 0) {
         const quint16 port = sim.startHostLinkTcp(quint16(hostLinkPort), bind);
