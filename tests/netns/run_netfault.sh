@@ -26,11 +26,19 @@ done
 
 ns=plcnetfault-$$
 error=$(ip netns add "$ns" 2>&1) || skip "ip netns add failed: $error"
-trap 'ip netns delete "$ns"' EXIT
+# Everything in the namespace was started by this run: end it, then the namespace.
+cleanup() {
+    pids=$(ip netns pids "$ns" 2>/dev/null)
+    [ -n "$pids" ] && kill -KILL $pids 2>/dev/null
+    ip netns delete "$ns"
+}
+trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
 error=$(ip -n "$ns" link set lo up 2>&1) || skip "cannot bring up loopback in the namespace: $error"
 error=$(ip netns exec "$ns" nft list tables 2>&1) || skip "nftables does not work in the namespace: $error"
 
-NETFAULT_NETNS=$ns ip netns exec "$ns" "$program" "$@"
+# In the background, so that a signal to this script ends the run at once.
+NETFAULT_NETNS=$ns ip netns exec "$ns" "$program" "$@" &
+wait $!
