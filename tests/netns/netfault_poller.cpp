@@ -3,10 +3,12 @@
 // of that block in turn until its standard input closes. Like a host, it
 // calls ConnectDrive again when a read says the connection is gone (9), and
 // writes the block again after every connect (a restarted PLC has lost it).
+// With "reconnect-on-timeout" it also connects again after a timeout (8),
+// as hosts do that do not trust a connection that went silent.
 //
-//   netfault_poller PLUGIN CONNECTION UNIT BASE PACE_MS
+//   netfault_poller PLUGIN CONNECTION UNIT BASE PACE_MS [reconnect-on-timeout]
 //
-// One line per call on stdout, times in ms of the monotonic clock (CLOCK_MONOTONIC,
+// One line per call on stdout, times in us of the monotonic clock (CLOCK_MONOTONIC,
 // shared by every process of the machine):
 //   connect START END RESULT
 //   write   START END CODE TAG
@@ -38,14 +40,15 @@ quint16 knownValue(int word)
 
 qint64 now()
 {
-    return QDeadlineTimer::current(Qt::PreciseTimer).deadline();
+    return QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs() / 1000;
 }
 
 class Poller
 {
 public:
-    Poller(CDriveBaseClass *driver, QString connection, int base, int paceMs)
-        : m_driver(driver), m_connection(std::move(connection)), m_base(base), m_paceMs(paceMs)
+    Poller(CDriveBaseClass *driver, QString connection, int base, int paceMs, bool reconnectOnTimeout)
+        : m_driver(driver), m_connection(std::move(connection)), m_base(base), m_paceMs(paceMs),
+          m_reconnectOnTimeout(reconnectOnTimeout)
     {
     }
 
@@ -69,15 +72,16 @@ public:
             } else if (!written) {
                 const int code = writeBlock();
                 written = code == 0;
-                connected = code != 9;
+                connected = keepsConnection(code);
             } else {
-                connected = readOnce(round % kTags) != 9;
+                connected = keepsConnection(readOnce(round % kTags));
             }
             pause();
         }
     }
 
 private:
+    bool keepsConnection(int code) const { return code != 9 && !(code == 8 && m_reconnectOnTimeout); }
     QString tagText(int tag) const { return QStringLiteral("D%1").arg(tagWord(tag)); }
     int tagWord(int tag) const { return m_base + 10 * tag; }
 
@@ -141,6 +145,7 @@ private:
     QString m_connection;
     int m_base;
     int m_paceMs;
+    bool m_reconnectOnTimeout;
     bool m_stop = false;
     QEventLoop m_pause;
 };
@@ -151,8 +156,9 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 6) {
-        std::fprintf(stderr, "usage: netfault_poller PLUGIN CONNECTION UNIT BASE PACE_MS\n");
+    const bool reconnectOnTimeout = args.size() == 7 && args.at(6) == QLatin1String("reconnect-on-timeout");
+    if (args.size() != 6 && !reconnectOnTimeout) {
+        std::fprintf(stderr, "usage: netfault_poller PLUGIN CONNECTION UNIT BASE PACE_MS [reconnect-on-timeout]\n");
         return 2;
     }
     testsupport::Plugin plugin(args.at(1));
@@ -162,7 +168,7 @@ int main(int argc, char *argv[])
         return 3;
     }
     driver->SetConnectPar(args.at(3));
-    Poller(driver, args.at(2), args.at(4).toInt(), args.at(5).toInt()).run();
+    Poller(driver, args.at(2), args.at(4).toInt(), args.at(5).toInt(), reconnectOnTimeout).run();
     driver->DisConnectDrive();
     driver->DestroyFree();
     return 0;
