@@ -2,7 +2,7 @@
 #define BENCHSUPPORT_H
 
 // What the benchmark programs share: the figures of a latency series and the
-// blocking loopback socket of their floor clients.
+// blocking loopback sockets of their floor clients.
 
 #include <QtGlobal>
 
@@ -12,6 +12,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace bench {
@@ -50,6 +51,26 @@ inline int connectLoopback(quint16 port)
     addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A blocking UDP socket connected to 127.0.0.1:`port` (it receives only from
+// there), whose receives give up after `timeoutMs`; or -1.
+inline int connectLoopbackUdp(quint16 port, int timeoutMs)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0)
+        return -1;
+    timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0
+        || ::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
         ::close(fd);
         return -1;
     }

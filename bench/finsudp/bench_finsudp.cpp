@@ -1,0 +1,168 @@
+// Read latency of the FINS/UDP plug-in against plcsim running as a separate
+// process, compared with a minimal blocking UDP socket doing the same
+// requests (the floor: kernel plus simulator). The two take turns in blocks
+// of 100 reads, so drift of the machine hits both alike.
+//
+//   bench_finsudp [--reads N] [--plcsim PATH] [--plugin PATH]
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLibrary>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "BenchSupport.h"
+#include "CDriveBaseClass.h"
+
+namespace {
+
+using Sample = std::vector<double>; // microseconds per read
+
+constexpr unsigned char kPlcNode = 1;   // plcsim's default FINS node
+constexpr unsigned char kPluginNode = 2; // SA1 of the plug-in
+constexpr unsigned char kRawNode = 3;    // SA1 of the floor client
+
+// The floor: one blocking connected UDP socket, frames built by hand.
+class RawClient
+{
+public:
+    bool open(quint16 port)
+    {
+        fd = bench::connectLoopbackUdp(port, 1000);
+        return fd >= 0;
+    }
+    ~RawClient()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    // Memory Area Read of `words` D words at `word`; true on its own answer
+    // (SID echoed, normal completion, all the data).
+    bool read(int word, int words)
+    {
+        const unsigned char id = sid++;
+        const unsigned char f[18] = {0x80, 0, 2, 0, kPlcNode, 0, 0, kRawNode, 0, id, 1, 1, 0x82,
+                                     (unsigned char)(word >> 8), (unsigned char)word, 0,
+                                     (unsigned char)(words >> 8), (unsigned char)words};
+        if (::send(fd, f, sizeof f, 0) != ssize_t(sizeof f))
+            return false;
+        for (;;) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n < 0)
+                return false; // timed out, or port unreachable
+            if (n >= 14 && buffer[9] == id)
+                return n == 14 + 2 * words && buffer[12] == 0 && buffer[13] == 0;
+        }
+    }
+
+private:
+    int fd = -1;
+    unsigned char sid = 0;
+    unsigned char buffer[4096];
+};
+
+bool startSimulator(QProcess &sim, const QString &path, quint16 *port)
+{
+    // Quiet: nobody reads its traces, and a full pipe would stall it.
+    sim.start(path, {QStringLiteral("--fins-udp-port"), QStringLiteral("0"), QStringLiteral("--quiet")});
+    const QRegularExpression banner(QStringLiteral("FINS/UDP listening on [0-9.]+:(\\d+)"));
+    QString out;
+    while (sim.waitForReadyRead(5000)) {
+        out += QString::fromLocal8Bit(sim.readAllStandardOutput());
+        const QRegularExpressionMatch m = banner.match(out);
+        if (m.hasMatch()) {
+            *port = quint16(m.captured(1).toUInt());
+            return true;
+        }
+    }
+    std::fprintf(stderr, "plcsim did not start: %s\n", sim.readAllStandardError().constData());
+    return false;
+}
+
+// Both clients in turns of 100 reads, after 100 warm-up reads each.
+void measure(int reads, const std::function<bool()> &plugin, const std::function<bool()> &floor, Sample *p,
+             Sample *f, int *failures)
+{
+    for (int i = 0; i < 100; ++i)
+        *failures += !plugin() + !floor();
+    QElapsedTimer t;
+    const auto block = [&](const std::function<bool()> &once, Sample *s) {
+        for (int i = 0; i < 100; ++i) {
+            t.start();
+            const bool ok = once();
+            s->push_back(double(t.nsecsElapsed()) / 1000.0);
+            *failures += !ok;
+        }
+    };
+    for (int done = 0; done < reads; done += 100) {
+        block(plugin, p);
+        block(floor, f);
+    }
+}
+
+void report(const char *name, const Sample &plugin, const Sample &floor)
+{
+    const bench::Figures p = bench::figures(plugin);
+    const bench::Figures f = bench::figures(floor);
+    const auto line = [](const char *who, const bench::Figures &s) {
+        std::printf("  %-8s median %8.1f us  p99 %8.1f us  %9.0f reads/s\n", who, s.median, s.p99, 1e6 / s.mean);
+    };
+    std::printf("%s (%zu reads)\n", name, plugin.size());
+    line("plug-in", p);
+    line("floor", f);
+    std::printf("  ratio plug-in/floor: median %.2f, p99 %.2f, throughput %.2f\n", p.median / f.median,
+                p.p99 / f.p99, p.total / f.total);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const auto option = [&](const QString &name, const QString &fallback) {
+        const int i = args.indexOf(name);
+        return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : fallback;
+    };
+    const int reads = qMax(100, option(QStringLiteral("--reads"), QStringLiteral("5000")).toInt());
+    const QString pluginPath = option(QStringLiteral("--plugin"), QStringLiteral(PLC_FINSUDP_PLUGIN));
+
+    QProcess sim;
+    quint16 port = 0;
+    if (!startSimulator(sim, option(QStringLiteral("--plcsim"), QStringLiteral(PLCSIM_PROGRAM)), &port))
+        return 1;
+    QLibrary library(pluginPath);
+    auto entry = reinterpret_cast<CDriveBaseClass *(*)()>(library.resolve("getSharedLibrary"));
+    if (!entry) {
+        std::fprintf(stderr, "cannot load %s: %s\n", qPrintable(pluginPath), qPrintable(library.errorString()));
+        return 1;
+    }
+    CDriveBaseClass *driver = entry();
+    const QString connection = QStringLiteral("127.0.0.1:%1,plc=%2,node=%3").arg(port).arg(kPlcNode).arg(kPluginNode);
+    RawClient raw;
+    if (driver->ConnectDrive(connection) != 0 || !raw.open(port)) {
+        std::fprintf(stderr, "cannot reach plcsim at 127.0.0.1:%u\n", port);
+        return 1;
+    }
+    std::printf("plcsim pid %lld, FINS/UDP on 127.0.0.1:%u, %d reads per series\n", sim.processId(), port, reads);
+
+    int failures = 0;
+    for (int words : {1, 500}) {
+        Sample plugin, floor;
+        measure(
+            reads, [&] { return driver->ReadVariable(QStringLiteral("D100"), UInt16, words).errorCode == 0; },
+            [&] { return raw.read(100, words); }, &plugin, &floor, &failures);
+        report(words == 1 ? "1 word" : "500 words", plugin, floor);
+    }
+    std::printf("failed reads: %d\n", failures);
+
+    driver->DisConnectDrive();
+    sim.terminate();
+    sim.waitForFinished(3000);
+    return failures == 0 ? 0 : 1;
+}
