@@ -8,35 +8,7 @@
 #include "HLinkCodec.h"
 #include "CDriveBaseClass.h"
 
-namespace {
-
-// Digit values from a hex text ("1234 ABCD"): one byte 0..15 per character.
-QByteArray digits(const char *text)
-{
-    QByteArray out;
-    for (const char *p = text; *p; ++p) {
-        if (*p == ' ')
-            continue;
-        out += char(QByteArray(1, *p).toInt(nullptr, 16));
-    }
-    return out;
-}
-
-template <typename T>
-CLabelVariable tag(const QList<T> &list)
-{
-    CLabelVariable v;
-    v.value = QVariant::fromValue(list);
-    return v;
-}
-
-template <typename T>
-QList<T> listOf(const QVariant &v)
-{
-    return v.value<QList<T>>();
-}
-
-} // namespace
+#include "HLinkTestValues.h"
 
 class TestHLinkCodec : public QObject
 {
