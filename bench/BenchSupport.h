@@ -7,6 +7,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -38,6 +39,18 @@ inline Figures figures(std::vector<double> us)
         f.total += x;
     f.mean = f.total / double(us.size());
     return f;
+}
+
+// The heading and the figure lines of a plug-in series and its floor; each
+// benchmark adds the ratios it reports.
+inline void printSeries(const char *name, size_t reads, const Figures &plugin, const Figures &floor)
+{
+    const auto line = [](const char *who, const Figures &s) {
+        std::printf("  %-8s median %8.1f us  p99 %8.1f us  %9.0f reads/s\n", who, s.median, s.p99, 1e6 / s.mean);
+    };
+    std::printf("%s (%zu reads)\n", name, reads);
+    line("plug-in", plugin);
+    line("floor", floor);
 }
 
 // A blocking TCP socket connected to 127.0.0.1:`port`, or -1.

@@ -121,12 +121,7 @@ void report(const char *name, const Sample &plugin, const Sample &floor)
 {
     const bench::Figures p = bench::figures(plugin);
     const bench::Figures f = bench::figures(floor);
-    const auto line = [](const char *who, const bench::Figures &s) {
-        std::printf("  %-8s median %8.1f us  p99 %8.1f us  %9.0f reads/s\n", who, s.median, s.p99, 1e6 / s.mean);
-    };
-    std::printf("%s (%zu reads)\n", name, plugin.size());
-    line("plug-in", p);
-    line("floor", f);
+    bench::printSeries(name, plugin.size(), p, f);
     std::printf("  ratio plug-in/floor: median %.2f, throughput %.2f\n", p.median / f.median, p.total / f.total);
     const size_t k = std::min<size_t>(1000, plugin.size() / 2);
     const Sample first(plugin.begin(), plugin.begin() + long(k));
