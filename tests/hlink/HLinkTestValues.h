@@ -1,7 +1,7 @@
 #ifndef HLINKTESTVALUES_H
 #define HLINKTESTVALUES_H
 
-// Small helpers the Host Link codec and facade tests share: hex texts as
+// Small helpers the Host Link tests share: hex texts as
 // digit values, tags from value lists and back.
 
 #include <QByteArray>
@@ -13,7 +13,7 @@
 namespace hlinktest {
 
 // Digit values from a hex text ("1234 ABCD"): one byte 0..15 per character.
-QByteArray digits(const char *text)
+inline QByteArray digits(const char *text)
 {
     QByteArray out;
     for (const char *p = text; *p; ++p) {

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "CDriveBaseClass.h"
+#include "HLinkTestValues.h"
 #include "PlcSimulator.h"
 #include "TestSupport.h"
 
@@ -37,14 +38,6 @@ public:
 private:
     CDriveBaseClass *m_driver;
 };
-
-template <typename T>
-CLabelVariable tag(const QList<T> &list)
-{
-    CLabelVariable v;
-    v.value = QVariant::fromValue(list);
-    return v;
-}
 
 // Element list as text, floats by their exact bit pattern, so two values
 // compare exactly and a failure shows both.
