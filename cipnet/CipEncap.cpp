@@ -133,6 +133,12 @@ bool parseHeader(const QByteArray &frame, Header *out)
     return true;
 }
 
+bool isReplyCommand(quint16 command)
+{
+    return command == ListIdentity || command == RegisterSession || command == SendRRData
+        || command == SendUnitData;
+}
+
 bool unwrapReply(const QByteArray &frame, QByteArray *reply, quint16 *sequence)
 {
     // interface handle (4), timeout (2), item count (2), then the items

@@ -46,6 +46,8 @@ QByteArray sendUnitData(quint32 session, quint64 context, quint32 connectionId, 
 // incomplete.
 int completeFrame(const QByteArray &buffer);
 bool parseHeader(const QByteArray &frame, Header *out);
+// True for the commands a controller replies with.
+bool isReplyCommand(quint16 command);
 
 // The Message Router reply inside a SendRRData / SendUnitData answer; false
 // when the items are malformed. For SendUnitData `sequence` receives the

@@ -231,9 +231,9 @@ Outcome CipLink::transact(const QByteArray &frame, quint16 command, quint64 cont
     if (socketGone())
         return failed(Outcome::Kind::NotConnected, QStringLiteral("send"),
                       QStringLiteral("not connected to %1").arg(peer()), frame);
-    buffer.clear();
+    // Bytes still buffered stay: on a byte stream they may be the start of a
+    // late reply, which is dropped by its context once complete.
     readAvailable();
-    buffer.clear(); // whatever came unasked is stale
     if (socket->write(frame) != frame.size() || !socket->flush())
         return failed(Outcome::Kind::NotConnected, QStringLiteral("send"),
                       QStringLiteral("the request could not be sent: %1").arg(socket->errorString()), frame);
@@ -261,6 +261,14 @@ Outcome CipLink::transact(const QByteArray &frame, quint16 command, quint64 cont
 Outcome CipLink::awaitFrame(quint16 command, quint64 context, const QDeadlineTimer &deadline, QByteArray *answer)
 {
     for (;;) {
+        if (buffer.size() >= CipEncap::HeaderSize && !CipEncap::isReplyCommand(CipEncap::le16(buffer, 0))) {
+            // No frame starts here: the stream cannot be followed any more.
+            *answer = buffer;
+            buffer.clear();
+            ++dropped;
+            return Outcome::make(Outcome::Kind::BadAnswer, QStringLiteral("answer"),
+                                 QStringLiteral("bytes that are no EtherNet/IP frame came back"));
+        }
         const int size = CipEncap::completeFrame(buffer);
         if (size > 0) {
             const QByteArray frame = buffer.left(size);

@@ -72,7 +72,8 @@ int LibCipNet::ConnectDrive(QString connection)
     const Outcome o = remember(link.open(settings));
     if (o.ok())
         return 0;
-    return o.kind == Outcome::Kind::NotConnected ? -3 : -2;
+    // Once TCP stands, any failure is one of the session (or its connection).
+    return o.step == QLatin1String("connect") ? -3 : -2;
 }
 
 int LibCipNet::DisConnectDrive()

@@ -1,4 +1,5 @@
 #include "Hub.h"
+#include "CipSession.h"
 #include "FinsTcpSession.h"
 #include "FinsUdpFrames.h"
 #include "FinsUdpServer.h"
@@ -57,6 +58,11 @@ quint16 Hub::startFinsUdp(quint16 port, const QString &bindAddress)
     return bound;
 }
 
+quint16 Hub::startCip(quint16 port, const QString &bindAddress)
+{
+    return listen(Protocol::Cip, port, bindAddress);
+}
+
 quint16 Hub::listen(Protocol protocol, quint16 port, const QString &bindAddress)
 {
     QHostAddress address;
@@ -84,6 +90,8 @@ void Hub::accept(QTcpServer *server, Protocol protocol)
         Session *session;
         if (protocol == Protocol::Fins)
             session = new FinsTcpSession(m_state, link, this);
+        else if (protocol == Protocol::Cip)
+            session = new CipSession(m_state, link, this);
         else
             session = new HostLinkSession(m_state, link, this);
         link->setParent(session);

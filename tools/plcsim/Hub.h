@@ -27,11 +27,12 @@ public:
     quint16 startHostLinkTcp(quint16 port, const QString &bindAddress);
     QString startHostLinkSerial(int baud);
     quint16 startFinsUdp(quint16 port, const QString &bindAddress);
+    quint16 startCip(quint16 port, const QString &bindAddress);
     void stop();
     void dropConnections();
 
 private:
-    enum class Protocol { Fins, HostLink };
+    enum class Protocol { Fins, HostLink, Cip };
     quint16 listen(Protocol protocol, quint16 port, const QString &bindAddress);
     void accept(QTcpServer *server, Protocol protocol);
 

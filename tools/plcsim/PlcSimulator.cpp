@@ -78,6 +78,38 @@ void Simulator::setFinsUdpAnswerPort(quint16 port)
     d->state.udpAnswerPort = port;
 }
 
+quint16 Simulator::startCip(quint16 port, const QString &bindAddress)
+{
+    quint16 result = 0;
+    d->run([&] { result = d->hub->startCip(port, bindAddress); });
+    return result;
+}
+
+QString Simulator::setCipVariables(const QString &text)
+{
+    CipVariables table;
+    const QString why = table.load(text);
+    if (why.isEmpty()) {
+        QMutexLocker lock(&d->state.mutex);
+        d->state.cip = table;
+    }
+    return why;
+}
+
+QByteArray Simulator::cipBytes(const QString &key) const
+{
+    QMutexLocker lock(&d->state.mutex);
+    const CipVariable *v = d->state.cip.find(key);
+    return v ? v->bytes : QByteArray();
+}
+
+void Simulator::setCipBytes(const QString &key, const QByteArray &bytes)
+{
+    QMutexLocker lock(&d->state.mutex);
+    if (CipVariable *v = d->state.cip.find(key))
+        v->bytes.replace(0, qMin(bytes.size(), v->bytes.size()), bytes.left(v->bytes.size()));
+}
+
 void Simulator::stop()
 {
     d->run([&] { d->hub->stop(); });

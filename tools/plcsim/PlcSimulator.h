@@ -164,6 +164,21 @@ struct Faults {
     // the port the command went to (a client that reads only datagrams from
     // the controller's port never sees them).
     bool answerFromOtherPort = false;
+    // EtherNet/IP only. Read Tag and Write Tag requests are answered with
+    // this general status (and `cipAdditional` when >= 0) and no data,
+    // unexecuted; 0 leaves them alone.
+    int cipStatus = 0;
+    int cipAdditional = -1;
+    // Replies carry the session handle + 1 / the sender context + 1.
+    bool cipWrongSession = false;
+    bool cipWrongContext = false;
+    // 1-byte writes of an odd count are refused (0x13) without the pad byte.
+    bool cipPadRequired = false;
+    // On EtherNet/IP `silent` leaves everything but RegisterSession
+    // unanswered, `cutShort` cuts the second half off the Message Router
+    // reply (lengths made to match), `garbage` sends replies whose item
+    // count does not match their items, `delayMs` delays each request's
+    // reply and `closeAfterFrames` drops the session after that many.
 };
 
 // Counters a test can wait on.
@@ -174,6 +189,8 @@ struct Stats {
     int hostLinkFrames = 0;     // Host Link frames received with a valid FCS (any unit)
     int writes = 0;             // memory area writes executed (end code normal)
     int udpDropped = 0;         // FINS/UDP datagrams dropped: another node's, or no command
+    int cipRequests = 0;        // EtherNet/IP encapsulation frames received
+    int cipSessions = 0;        // EtherNet/IP sessions registered
 };
 
 class Simulator
@@ -201,6 +218,16 @@ public:
     // for static address conversion); 0, the default, answers to the port
     // the command came from.
     void setFinsUdpAnswerPort(quint16 port);
+    // Serve EtherNet/IP explicit messages (an NX102-1200 with named
+    // variables, CipVariables.h) on TCP; returns the port, 0 on failure.
+    quint16 startCip(quint16 port = 0, const QString &bindAddress = QStringLiteral("127.0.0.1"));
+    // Replace the variable table by the one in `text` (CipVariables.h);
+    // empty when done, else why not (and the table stays as it was).
+    QString setCipVariables(const QString &text);
+    // A variable's (or member's) value bytes as the controller sends them;
+    // empty for an unknown key.
+    QByteArray cipBytes(const QString &key) const;
+    void setCipBytes(const QString &key, const QByteArray &bytes);
     void stop();
 
     // Host Link unit number this controller answers to (default 0).

@@ -5,6 +5,7 @@
 // settings, the counters and the identity of the controller. Everything is
 // guarded by `mutex`, since tests read and change it from their own thread.
 
+#include "CipVariables.h"
 #include "MemoryImage.h"
 #include "PlcSimulator.h"
 
@@ -27,6 +28,7 @@ struct SimState
     int serverNode = 1;
     bool serverNodeSet = false; // setServerNode was called: overrides FINS/UDP defaults
     quint16 udpAnswerPort = 0;  // FINS/UDP static mode: answer to this port; 0 = to the sender's
+    CipVariables cip = CipVariables::defaults(); // EtherNet/IP variables by name
     QHash<int, FinsTcpSession *> finsNodes; // client nodes held by open FINS/TCP connections
     std::function<void(const QString &)> trace; // called on the simulator thread
 };

@@ -2,6 +2,7 @@
 // Serves FINS/TCP, FINS/UDP and Host Link (TCP and a pseudo-terminal serial line) from
 // one memory image until SIGINT or SIGTERM.
 
+#include "CipOptions.h"
 #include "PlcSimulator.h"
 
 #include <QCommandLineParser>
@@ -129,6 +130,7 @@ int main(int argc, char *argv[])
         {"other-port", "Fault: FINS/UDP answers come from another port."},
     };
     parser.addOptions(options);
+    parser.addOptions(plcsim::cipOptions());
     parser.process(app);
 
     auto number = [&](const char *name, int base, int min, int max, int &out) {
@@ -152,8 +154,14 @@ int main(int argc, char *argv[])
         || !number("lose-commands", 10, 0, 1000000, f.loseCommands)
         || !number("lose-answers", 10, 0, 1000000, f.loseAnswers))
         return 2;
-    if (finsPort < 0 && finsUdpPort < 0 && hostLinkPort < 0 && baud == 0) {
-        fail(QStringLiteral("nothing to serve: give --fins-port, --fins-udp-port, --hostlink-port or --serial"));
+    int cipPort = -1;
+    const QString cipError = plcsim::applyCipOptions(parser, f, &cipPort);
+    if (!cipError.isEmpty()) {
+        fail(cipError);
+        return 2;
+    }
+    if (finsPort < 0 && finsUdpPort < 0 && hostLinkPort < 0 && baud == 0 && cipPort < 0) {
+        fail(QStringLiteral("nothing to serve: give --fins-port, --fins-udp-port, --hostlink-port, --serial or --cip-port"));
         return 2;
     }
     f.endCode = quint16(endCode);
@@ -189,7 +197,21 @@ int main(int argc, char *argv[])
     if (!parser.isSet(QStringLiteral("quiet")))
         sim.setTraceHandler([](const QString &line) { say(line); });
 
+    const QString varsError = plcsim::loadCipVariables(parser, sim);
+    if (!varsError.isEmpty()) {
+        fail(varsError);
+        return 2;
+    }
+
     const QString bind = parser.value(QStringLiteral("bind"));
+    if (cipPort >= 0) {
+        const quint16 port = sim.startCip(quint16(cipPort), bind);
+        if (port == 0) {
+            fail(QStringLiteral("cannot listen on %1:%2 for EtherNet/IP").arg(bind).arg(cipPort));
+            return 1;
+        }
+        say(QStringLiteral("EtherNet/IP listening on %1:%2").arg(bind).arg(port));
+    }
     if (finsPort >= 0) {
         const quint16 port = sim.startFins(quint16(finsPort), bind);
         if (port == 0) {
