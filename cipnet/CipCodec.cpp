@@ -190,11 +190,28 @@ bool encode(int dataType, const QVariant &value, int first, int count, QByteArra
     });
 }
 
+namespace {
+
+// Texts travel as QList<QString> (what atQString reads); a host may hand a
+// QStringList to a write.
+bool holdsTexts(const QVariant &value)
+{
+    return value.userType() == qMetaTypeId<QList<QString>>() || value.userType() == qMetaTypeId<QStringList>();
+}
+
+QList<QString> textsOf(const QVariant &value)
+{
+    return value.userType() == qMetaTypeId<QStringList>() ? QList<QString>(value.toStringList())
+                                                          : value.value<QList<QString>>();
+}
+
+} // namespace
+
 bool encodeString(const QVariant &value, int index, QByteArray *out)
 {
-    if (value.userType() != qMetaTypeId<QStringList>())
+    if (!holdsTexts(value))
         return false;
-    const QStringList list = value.toStringList();
+    const QList<QString> list = textsOf(value);
     if (index < 0 || index >= list.size())
         return false;
     const QByteArray bytes = list.at(index).toUtf8();
@@ -208,7 +225,7 @@ bool encodeString(const QVariant &value, int index, QByteArray *out)
 int listSize(int dataType, const QVariant &value)
 {
     if (dataType == String)
-        return value.userType() == qMetaTypeId<QStringList>() ? value.toStringList().size() : -1;
+        return holdsTexts(value) ? textsOf(value).size() : -1;
     return WordLayout::withElementType(dataType, -1, [&](auto element) {
         using T = decltype(element);
         return value.userType() == qMetaTypeId<QList<T>>() ? value.value<QList<T>>().size() : -1;

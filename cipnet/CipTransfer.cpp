@@ -143,7 +143,7 @@ Outcome CipTransfer::readElements(const CipPath::Path &path, const QString &tag,
 
 Outcome CipTransfer::readStrings(const CipPath::Path &path, const QString &tag, int count, QVariant *out)
 {
-    QStringList texts;
+    QList<QString> texts;
     for (int k = 0; k < count; ++k) {
         QByteArray values;
         quint8 code = 0;

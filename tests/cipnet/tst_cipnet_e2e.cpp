@@ -25,12 +25,12 @@ testsupport::Plugin &cipPlugin()
 
 QString describeAny(const QVariant &value)
 {
-    if (value.userType() == qMetaTypeId<QStringList>())
-        return QStringLiteral("string:") + value.toStringList().join(QLatin1Char('|'));
+    if (value.userType() == qMetaTypeId<QList<QString>>())
+        return QStringLiteral("string:") + QStringList(value.value<QList<QString>>()).join(QLatin1Char('|'));
     return describe(value);
 }
 
-CLabelVariable texts(const QStringList &list)
+CLabelVariable texts(const QList<QString> &list)
 {
     CLabelVariable v;
     v.value = QVariant::fromValue(list);
@@ -146,9 +146,9 @@ void TestCipNetE2E::everyType_data()
         row("member") << "Recipe.Speed" << int(Float) << 1 << listOf<float>({1.5f}) << valueOf<float>({3.25f});
         row("member of element") << "Line.Axis[2].Pos" << int(Double) << 1 << listOf<double>({2.5})
                                  << valueOf<double>({9.75});
-        row("STRING") << "Message" << int(String) << 1 << QVariant(QStringList{"hello NX"})
+        row("STRING") << "Message" << int(String) << 1 << QVariant::fromValue(QList<QString>{"hello NX"})
                       << texts({QString::fromUtf8("Grüße")});
-        row("STRING range") << "Names[0]" << int(String) << 3 << QVariant(QStringList{"first", "", ""})
+        row("STRING range") << "Names[0]" << int(String) << 3 << QVariant::fromValue(QList<QString>{"first", "", ""})
                             << texts({"a", "bb", "ccc"});
     }
 }
@@ -167,6 +167,10 @@ void TestCipNetE2E::everyType()
     QCOMPARE(describeAny(read.value), describeAny(held));
     QCOMPARE(read.address, tag);
     QVERIFY(read.timestamp.isValid());
+    if (type == String) { // what a host reads texts with
+        read.atQString(0);
+        QCOMPARE(read.accessStatus, 0);
+    }
     const CLabelVariable wrote = drv->WriteVariable(tag, DataType(type), written, count);
     QCOMPARE(wrote.errorCode, 0);
     read = drv->ReadVariable(tag, DataType(type), count);

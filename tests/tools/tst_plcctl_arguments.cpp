@@ -139,7 +139,7 @@ void TestPlcctlArguments::badCommandLines_data()
     QTest::newRow("read without address") << words("fins read") << "ADDRESS";
     QTest::newRow("read without type") << words("fins read D100") << "TYPE";
     QTest::newRow("unknown type") << words("fins read D100 Int17") << "'Int17'";
-    QTest::newRow("String type") << words("fins read D100 String") << "'String'";
+    QTest::newRow("type 13") << words("fins read D100 Text") << "'Text'";
     QTest::newRow("bad count") << words("fins read D100 Int16 4x") << "'4x'";
     QTest::newRow("count beyond int") << words("fins read D100 Int16 99999999999") << "'99999999999'";
     QTest::newRow("extra after count") << words("fins read D100 Int16 4 5") << "'5'";

@@ -82,7 +82,7 @@ void TestPlcctlValues::typeNamesAreCaseInsensitive_data()
     QTest::newRow("uint64") << "uint64" << int(UInt64);
     QTest::newRow("float") << "float" << int(Float);
     QTest::newRow("Double") << "Double" << int(Double);
-    QTest::newRow("String is not transferred") << "String" << 0;
+    QTest::newRow("String (the EtherNet/IP plug-in's texts)") << "string" << 12;
     QTest::newRow("prefix only") << "Int" << 0;
     QTest::newRow("number") << "4" << 0;
     QTest::newRow("empty") << "" << 0;
@@ -227,7 +227,8 @@ void TestPlcctlValues::parsedListsHaveTheDriversElementTypes()
     QCOMPARE(parseValues(Int64, {"1"}, &error).userType(), qMetaTypeId<QList<long long>>());
     QCOMPARE(parseValues(UInt64, {"1"}, &error).userType(), qMetaTypeId<QList<unsigned long long>>());
     QCOMPARE(parseValues(Double, {"1"}, &error).userType(), qMetaTypeId<QList<double>>());
-    QVERIFY(!parseValues(String, {"1"}, &error).isValid());
+    QCOMPARE(parseValues(String, {"1"}, &error).userType(), qMetaTypeId<QList<QString>>());
+    QVERIFY(!parseValues(13, {"1"}, &error).isValid());
 
     // Int8 keeps the bit pattern of the byte, whatever the signedness of char.
     const QList<char> bytes = parseValues(Int8, {"-1", "-128"}, &error).value<QList<char>>();

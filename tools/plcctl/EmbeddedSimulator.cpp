@@ -35,6 +35,15 @@ QString EmbeddedSimulator::start(const QString &driverName, int unit, QString *e
         m_description = QStringLiteral("FINS/UDP on 127.0.0.10:%1, node 10").arg(port);
         return QStringLiteral("127.0.0.10:%1").arg(port);
     }
+    if (driverName == QLatin1String("CipNet")) {
+        const quint16 port = m_simulator->startCip(0);
+        if (port == 0) {
+            *error = QStringLiteral("the built-in simulator could not listen for EtherNet/IP on 127.0.0.1");
+            return QString();
+        }
+        m_description = QStringLiteral("EtherNet/IP (an NX102 with named variables) on 127.0.0.1:%1").arg(port);
+        return QStringLiteral("127.0.0.1:%1").arg(port);
+    }
     if (driverName == QLatin1String("HLink")) {
         m_simulator->setUnit(unit);
         const QString device = m_simulator->startHostLinkSerial(SerialBaud);
@@ -46,7 +55,7 @@ QString EmbeddedSimulator::start(const QString &driverName, int unit, QString *e
         return QStringLiteral("%1,%2,8,1,E").arg(device).arg(SerialBaud);
     }
     *error = QStringLiteral("no --connect given, and the built-in simulator serves only the FinsNet, "
-                            "FinsUdp and HLink drivers (this one is '%1')").arg(driverName);
+                            "FinsUdp, HLink and CipNet drivers (this one is '%1')").arg(driverName);
     return QString();
 }
 

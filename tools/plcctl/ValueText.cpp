@@ -204,6 +204,20 @@ QString jsonReal(double value)
     return QString();
 }
 
+QString jsonEscaped(const QString &text)
+{
+    QString out;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            out += QLatin1Char('\\') + QString(c);
+        else if (c.unicode() < 0x20)
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
 // Collects `count` elements through one accessor until it reports a failure.
 template <typename Fn>
 QStringList collect(CLabelVariable &value, Fn textOf)
@@ -254,6 +268,11 @@ QStringList elementTexts(CLabelVariable &v, int type, bool json)
             const QString special = json ? jsonReal(d) : QString();
             return special.isEmpty() ? realText(d) : special;
         });
+    case String:
+        return collect(v, [&](int i) {
+            const QString text = v.atQString(i);
+            return json ? QStringLiteral("\"%1\"").arg(jsonEscaped(text)) : text;
+        });
     default:
         return {};
     }
@@ -263,6 +282,9 @@ QStringList elementTexts(CLabelVariable &v, int type, bool json)
 
 int typeFromName(const QString &name)
 {
+    // Only the EtherNet/IP plug-in transfers texts; the others answer 2.
+    if (name.compare(QLatin1String("String"), Qt::CaseInsensitive) == 0)
+        return String;
     for (int i = 0; i < int(sizeof kTypeNames / sizeof *kTypeNames); ++i) {
         if (name.compare(QLatin1String(kTypeNames[i]), Qt::CaseInsensitive) == 0)
             return i + 1;
@@ -274,6 +296,8 @@ QString typeName(int type)
 {
     if (type >= Bool && type <= Double)
         return QLatin1String(kTypeNames[type - 1]);
+    if (type == String)
+        return QStringLiteral("String");
     return QStringLiteral("type %1").arg(type);
 }
 
@@ -310,6 +334,11 @@ QString connectMeaning(int result, const QString &driverName)
 {
     const bool hostLink = driverName == QLatin1String("HLink");
     const bool udp = driverName == QLatin1String("FinsUdp");
+    if (driverName == QLatin1String("CipNet") && result == -1)
+        return QStringLiteral("bad connection text (expected ip[:port][,timeout=MS][,connected=on])");
+    if (driverName == QLatin1String("CipNet") && result == -2)
+        return QStringLiteral("TCP connected, but the controller registered no session (or refused the "
+                              "class 3 connection); is this an EtherNet/IP port?");
     if (udp && result == -2)
         return QStringLiteral("no FINS node answered: check the plc= and node= numbers, or whether the unit "
                               "answers to a fixed port (local=)");
@@ -349,6 +378,7 @@ QVariant parseValues(int type, const QStringList &texts, QString *error)
     case Int64: return parseList<long long>(texts, type, error);
     case UInt64: return parseList<unsigned long long>(texts, type, error);
     case Double: return parseList<double>(texts, type, error);
+    case String: return QVariant::fromValue(QList<QString>(texts));
     default:
         *error = QStringLiteral("%1 cannot be written").arg(typeName(type));
         return QVariant();
