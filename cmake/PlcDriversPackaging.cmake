@@ -99,10 +99,11 @@ set(_plc_exact "(= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_PLCDRIVERS_PACKAGE_NAME plcdrivers)
 set(CPACK_DEBIAN_PLCDRIVERS_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PLCDRIVERS_DESCRIPTION
-"Omron PLC driver plug-ins (FINS and Host Link)
+"Omron PLC driver plug-ins (FINS, Host Link and EtherNet/IP)
 Shared-library plug-ins that let a host application read and write the
 memory of Omron controllers: FINS/TCP, FINS/UDP and Host Link (serial or
-TCP). A host loads them by path at run time from
+TCP), and the named variables of NJ/NX controllers over EtherNet/IP. A
+host loads them by path at run time from
 /usr/lib/<multiarch>/plcdrivers and calls their getSharedLibrary entry.")
 
 set(CPACK_DEBIAN_PLCDRIVERS-DEV_PACKAGE_NAME plcdrivers-dev)

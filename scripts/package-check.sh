@@ -78,6 +78,7 @@ check_arm64() {
     for f in "plcdrivers:/usr/lib/$multiarch/plcdrivers/libLibFinsNet.so" \
              "plcdrivers:/usr/lib/$multiarch/plcdrivers/libLibHLink.so" \
              "plcdrivers:/usr/lib/$multiarch/plcdrivers/libLibFinsUdp.so" \
+             "plcdrivers:/usr/lib/$multiarch/plcdrivers/libLibCipNet.so" \
              "plcdrivers-dev:/usr/include/plcdrivers/CDriveBaseClass.h" \
              "plcdrivers-dev:/usr/include/plcdrivers/CLabelVariable.h" \
              "plcdrivers-dev:/usr/lib/$multiarch/libPlcLabelVariable.a" \
@@ -128,6 +129,8 @@ check_installed() {
     plcctl finsudp doctor "$udp"
     plcctl hostlink read D0 Int16 # the built-in simulator, on a pseudo-terminal
     plcctl finsudp read D0 Int16  # the built-in simulator, FINS/UDP
+    plcctl cip write Temps[0] Int16 1 2 3 # the built-in simulator, EtherNet/IP
+    plcctl cip read Recipe.Speed Float
 
     step "host of tests/install built against plcdrivers-dev"
     cmake -S "$ROOT/tests/install/host" -B "$WORK/host" -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$WORK/host.log" ||
@@ -138,7 +141,8 @@ check_installed() {
     c++ -std=c++17 -fPIC "$ROOT/tests/install/host/host.cpp" -o "$WORK/plchost-pc" \
         -DFINSNET_PLUGIN="\"$(pkg-config --variable=finsnet_plugin plcdrivers)\"" \
         -DHLINK_PLUGIN="\"$(pkg-config --variable=hlink_plugin plcdrivers)\"" \
-        -DFINSUDP_PLUGIN="\"$(pkg-config --variable=finsudp_plugin plcdrivers)\"" $(pkg-config --cflags --libs plcdrivers)
+        -DFINSUDP_PLUGIN="\"$(pkg-config --variable=finsudp_plugin plcdrivers)\"" \
+        -DCIPNET_PLUGIN="\"$(pkg-config --variable=cipnet_plugin plcdrivers)\"" $(pkg-config --cflags --libs plcdrivers)
     "$WORK/plchost-pc" "${fins#*:}" "${hl#*:}"
     kill "$SIM_PID"
     wait "$SIM_PID" 2>/dev/null || true

@@ -76,6 +76,9 @@ int main(int argc, char *argv[])
     check(finsUdp && finsUdp->getDriveName() == QLatin1String("FinsUdp")
               && finsUdp->getversion_number() == QLatin1String("V1.0.0 20261209"),
           QStringLiteral("FINS/UDP driver name and version"));
+    CDriveBaseClass *cip = load(CIPNET_PLUGIN);
+    check(cip && cip->getDriveName() == QLatin1String("CipNet") && cip->getversion_number() == QLatin1String("V1.0.0 20261209"),
+          QStringLiteral("EtherNet/IP driver name and version"));
 
     check(fins->ConnectDrive(finsTarget) == 0, QStringLiteral("FINS connect ") + finsTarget);
     hlink->SetConnectPar(QStringLiteral("0"));
