@@ -102,8 +102,11 @@ Outcome CipTransfer::readRange(const CipPath::Path &path, const QString &tag, in
                                   QStringLiteral("the reply carries no type")), tag);
     *code = quint8(fields.data.at(0));
     const int addInfo = quint8(fields.data.at(1));
-    if (addInfo != 0 || !CipCodec::answers(dataType, *code))
-        return fail(mismatch(tag, addInfo == 2 ? quint8(CipCodec::Structure) : *code, dataType), tag);
+    if (addInfo != 0 || !CipCodec::answers(dataType, *code)) {
+        Outcome refused = mismatch(tag, addInfo == 2 ? quint8(CipCodec::Structure) : *code, dataType);
+        refused.answer = reply;
+        return fail(refused, tag);
+    }
     learnedCodes.insert(variableKey(path), *code);
     *values = fields.data.mid(2);
     return o;

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# A short tour of the three driver plug-ins against the bundled PLC
-# simulator: one plcsim process serves FINS/TCP on a loopback port, FINS/UDP
-# on 127.0.0.10 (FINS node 10) and Host Link on a pseudo-terminal at 115200
-# baud from one memory image, so a value written through one plug-in is read
-# back through the others.
+# A short tour of the driver plug-ins against the bundled PLC simulator: one
+# plcsim process serves FINS/TCP on a loopback port, FINS/UDP on 127.0.0.10
+# (FINS node 10) and Host Link on a pseudo-terminal at 115200 baud from one
+# memory image, so a value written through one plug-in is read back through
+# the others; and EtherNet/IP with named variables, as an NX102 has them.
 #
 #   scripts/demo.sh                     uses build/ (made by scripts/setup.sh)
 #   PLC_BUILD_DIR=/path scripts/demo.sh another build directory
@@ -34,24 +34,26 @@ trap cleanup EXIT
 
 # Bound to 127.0.0.10 the simulator is FINS/UDP node 10: the last octet of
 # its address, which is what the FINS/UDP plug-in assumes by default.
-"$PLCSIM" --fins-port 0 --fins-udp-port 0 --bind 127.0.0.10 --serial 115200 --quiet >"$SIM_OUT" 2>&1 &
+"$PLCSIM" --fins-port 0 --fins-udp-port 0 --cip-port 0 --bind 127.0.0.10 --serial 115200 --quiet >"$SIM_OUT" 2>&1 &
 SIM_PID=$!
 
 # plcsim prints where it serves once it is ready; give it up to 10 s.
 FINS_ADDR=""
 UDP_ADDR=""
 SERIAL_DEV=""
+CIP_ADDR=""
 for _ in $(seq 1 100); do
     FINS_ADDR="$(sed -n 's/^FINS\/TCP listening on \([0-9.]*:[0-9]*\)$/\1/p' "$SIM_OUT")"
     UDP_ADDR="$(sed -n 's/^FINS\/UDP listening on \([0-9.]*:[0-9]*\)$/\1/p' "$SIM_OUT")"
     SERIAL_DEV="$(sed -n 's/^Host Link serial on \(\/dev\/[^ ]*\) at .*$/\1/p' "$SIM_OUT")"
-    [ -n "$FINS_ADDR" ] && [ -n "$UDP_ADDR" ] && [ -n "$SERIAL_DEV" ] && break
+    CIP_ADDR="$(sed -n 's/^EtherNet\/IP listening on \([0-9.]*:[0-9]*\)$/\1/p' "$SIM_OUT")"
+    [ -n "$FINS_ADDR" ] && [ -n "$UDP_ADDR" ] && [ -n "$SERIAL_DEV" ] && [ -n "$CIP_ADDR" ] && break
     if ! kill -0 "$SIM_PID" 2>/dev/null; then
         break
     fi
     sleep 0.1
 done
-if [ -z "$FINS_ADDR" ] || [ -z "$UDP_ADDR" ] || [ -z "$SERIAL_DEV" ]; then
+if [ -z "$FINS_ADDR" ] || [ -z "$UDP_ADDR" ] || [ -z "$SERIAL_DEV" ] || [ -z "$CIP_ADDR" ]; then
     echo "demo: plcsim did not start:" >&2
     cat "$SIM_OUT" >&2
     exit 1
@@ -60,6 +62,8 @@ fi
 FINS=(--connect "$FINS_ADDR" fins)
 FINSUDP=(--connect "$UDP_ADDR" finsudp)
 HOSTLINK=(--connect "$SERIAL_DEV,115200,8,1,E" --unit 0 hostlink)
+CIP=(--connect "$CIP_ADDR" cip)
+CIPCONN=(--connect "$CIP_ADDR,connected=on" cip)
 
 step() {
     printf '\n== %s\n' "$1"
@@ -125,6 +129,19 @@ step "Results for scripts (--json) and a failure in words"
 show --json "${FINS[@]}" read D120 Int32 2
 show "${FINS[@]}" read X100 Int16 2>&1 ||
     echo "(exit status $?: the driver refused the unknown area before sending anything)"
+
+step "NJ/NX variables by name over EtherNet/IP ($CIP_ADDR, an NX102)"
+show "${CIP[@]}" info
+show "${CIP[@]}" read Speed Int32
+show "${CIP[@]}" read Recipe.Speed Float
+show "${CIP[@]}" write Temps[0] Int16 1 2 3
+show "${CIPCONN[@]}" read Temps[0] Int16 4
+show "${CIPCONN[@]}" write Line.Axis[2].Pos Double 12.5
+show "${CIP[@]}" write Message String "written by name"
+show "${CIP[@]}" read Flags[0] Bool 8
+show --trace "${CIP[@]}" read Speed Int32 2>&1
+show "${CIP[@]}" read Speed Int16 2>&1 ||
+    echo "(exit status $?: Speed is a DINT; the driver refuses to guess a value)"
 
 step "Watch three tags for three rounds"
 show "${FINS[@]}" watch D100:Int16:2 D110:Float W10.3:Bool:3 --interval 200 --count 3
