@@ -133,6 +133,10 @@ private:
                 && !parseBounded(value, 0, 3600000, &m_args.intervalMs))
                 m_error = QStringLiteral("bad --interval '%1' (milliseconds, 0..3600000)").arg(value);
             m_intervalGiven = true;
+        } else if (isOption(arg, "--probe")) {
+            if (optionValue(arg, QStringLiteral("--probe"), &value) && value.trimmed().isEmpty())
+                m_error = QStringLiteral("option --probe needs a variable name");
+            m_args.probe = value.trimmed();
         } else if (isOption(arg, "--count")) {
             if (optionValue(arg, QStringLiteral("--count"), &value)
                 && !parseBounded(value, 1, std::numeric_limits<int>::max(), &m_args.rounds))
@@ -320,6 +324,7 @@ QString usageText()
         "  --json           one JSON object per result on stdout\n"
         "  --interval MS    watch: time between rounds (default 1000)\n"
         "  --count N        watch: stop after N rounds (default: until Ctrl-C)\n"
+        "  --probe NAME[:TYPE]  doctor of cip: the variable of the test read (TYPE: any)\n"
         "  -h, --help       this text\n"
         "\n"
         "Exit status: 0 success, 1 a read or write failed, 2 bad arguments,\n"

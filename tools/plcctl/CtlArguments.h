@@ -40,6 +40,8 @@ struct CtlArguments {
     QStringList values;      // write
 
     QList<TagSpec> tags;     // watch
+
+    QString probe;           // doctor of cip: NAME[:TYPE] of the test read
 };
 
 struct ParseResult {

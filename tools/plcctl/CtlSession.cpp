@@ -1,4 +1,5 @@
 #include "CtlSession.h"
+#include "CipDoctor.h"
 
 #include "CDriveBaseClass.h"
 #include "Console.h"
@@ -156,6 +157,8 @@ int CtlSession::doctor()
 {
     // The plug-in's default unit is 1 until SetConnectPar says otherwise.
     const int unit = m_unit.isEmpty() ? 1 : m_unit.toInt();
+    if (m_driverName == QLatin1String("CipNet"))
+        return CipDoctor(m_driver, m_connection, m_args.probe, m_simulated, m_args.json).run();
     return DoctorSession(m_driver, m_driverName, m_connection, unit, m_simulated, m_args.json).run();
 }
 
