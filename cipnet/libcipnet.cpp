@@ -113,6 +113,11 @@ int LibCipNet::check(const QString &address, int type, int count, CipPath::Path 
         code = TagRequest::TypeNotHandled;
     else if (count > 1 && qint64(path->lastIndex()) + count - 1 > CipPath::MaxIndex)
         why = QStringLiteral("the range passes element %1").arg(CipPath::MaxIndex), code = TagRequest::BadAddress;
+    else if (path->dimensions() > 1 && count > 1 && (type == String || (type == Bool && writing)))
+        // These go one element per message, counting along the last index
+        // only: a range would run past the end of its row.
+        why = QStringLiteral("a range of one element per message across a multi-dimensional array"),
+        code = TagRequest::BadAddress;
     else if (type != String && type != Bool) {
         // A range across more than one dimension cannot be split: the
         // controller alone knows where a row ends.

@@ -243,6 +243,7 @@ void TestCipNetE2E::refusedBeforeSending_data()
     QTest::newRow("type 13") << "Speed" << 13 << 1 << 2;
     QTest::newRow("range past index 65535") << "Temps[65535]" << int(Int16) << 2 << 5;
     QTest::newRow("2-D range over one message") << "Grid[0,0]" << int(Int32) << 200 << 5;
+    QTest::newRow("2-D range of strings") << "Grid[0,0]" << int(String) << 2 << 5;
 }
 
 void TestCipNetE2E::refusedBeforeSending()
