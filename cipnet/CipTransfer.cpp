@@ -107,7 +107,8 @@ Outcome CipTransfer::readRange(const CipPath::Path &path, const QString &tag, in
         refused.answer = reply;
         return fail(refused, tag);
     }
-    learnedCodes.insert(variableKey(path), *code);
+    if (CipCodec::hasTwoCodes(dataType)) // only these need the code for a write
+        learnedCodes.insert(variableKey(path), *code);
     *values = fields.data.mid(2);
     return o;
 }
