@@ -5,6 +5,7 @@
 
 #include "CipEncap.h"
 #include "CipMessage.h"
+#include "LinkWatch.h"
 
 namespace {
 
@@ -86,8 +87,13 @@ Outcome CipLink::connectTcp()
 {
     socket = new QTcpSocket(this);
     socket->connectToHost(current.address, current.port);
-    if (socket->waitForConnected(current.timeoutMs))
+    if (socket->waitForConnected(current.timeoutMs)) {
+        // A controller that vanishes is found by the system, even while idle.
+        if (!LinkWatch::arm(socket->socketDescriptor(), LinkWatch::deadTimeMs(current.timeoutMs)))
+            QMessageLogger().warning().noquote()
+                << QStringLiteral("lib[CipNet]%1 keep-alive and dead-link time not set").arg(peer());
         return Outcome::done();
+    }
     QMessageLogger().warning().noquote()
         << QStringLiteral("lib[CipNet]%1 连接失败=").arg(peer()) << socket->errorString();
     Outcome o = Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("connect"),
