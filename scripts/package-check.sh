@@ -131,6 +131,7 @@ check_installed() {
     plcctl finsudp read D0 Int16  # the built-in simulator, FINS/UDP
     plcctl cip write Temps[0] Int16 1 2 3 # the built-in simulator, EtherNet/IP
     plcctl cip read Recipe.Speed Float
+    plcctl cip doctor --probe Speed:Int32
 
     step "host of tests/install built against plcdrivers-dev"
     cmake -S "$ROOT/tests/install/host" -B "$WORK/host" -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$WORK/host.log" ||
