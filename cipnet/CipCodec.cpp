@@ -118,6 +118,14 @@ bool answers(int dataType, quint8 code)
     }
 }
 
+int dataTypeOf(quint8 code)
+{
+    for (int type = Bool; type <= String; ++type)
+        if (answers(type, code))
+            return type;
+    return 0;
+}
+
 quint8 defaultCode(int dataType)
 {
     static const quint8 codes[] = {0, BOOL, SINT, USINT, INT, UINT, DINT, UDINT, REAL, LINT, ULINT, LREAL, STRING};

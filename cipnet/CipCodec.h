@@ -28,6 +28,8 @@ QString typeName(quint8 code);
 
 // True when a variable of type `code` reads and writes as `dataType`.
 bool answers(int dataType, quint8 code);
+// The DataType a variable of type `code` reads as; 0 for none (structures).
+int dataTypeOf(quint8 code);
 // The code a write of `dataType` carries unless the variable's own code is
 // known (the unsigned types have two: USINT / BYTE, UINT / WORD ...).
 quint8 defaultCode(int dataType);

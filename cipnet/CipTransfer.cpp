@@ -35,9 +35,11 @@ Outcome mismatch(const QString &tag, quint8 code, int dataType)
 {
     static const char *const names[] = {"", "Bool", "Int8", "UInt8", "Int16", "UInt16", "Int32", "UInt32",
                                         "Float", "Int64", "UInt64", "Double", "String"};
+    const int fits = CipCodec::dataTypeOf(code);
+    const QString hint = fits ? QStringLiteral(" (it reads as %1)").arg(QLatin1String(names[fits])) : QString();
     return Outcome::make(Kind::BadAnswer, QStringLiteral("type"),
-                         QStringLiteral("%1 is %2, not %3: nothing was read or written")
-                             .arg(tag, CipCodec::typeName(code), QLatin1String(names[dataType])));
+                         QStringLiteral("%1 is %2, not %3%4: nothing was read or written")
+                             .arg(tag, CipCodec::typeName(code), QLatin1String(names[dataType]), hint));
 }
 
 QByteArray typeField(quint8 code)

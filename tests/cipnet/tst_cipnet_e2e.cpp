@@ -273,7 +273,7 @@ void TestCipNetE2E::controllerStatuses_data()
     QTest::newRow("not published") << 0 << -1 << "Hidden" << int(Int32) << false << "not published";
     QTest::newRow("index outside") << 0 << -1 << "Temps[10]" << int(Int16) << false << "general status 0x05";
     QTest::newRow("constant") << 0 << -1 << "Limit" << int(Int32) << true << "privilege violation";
-    QTest::newRow("read as another type") << 0 << -1 << "Speed" << int(Int16) << false << "Speed is DINT, not Int16";
+    QTest::newRow("read as another type") << 0 << -1 << "Speed" << int(Int16) << false << "Speed is DINT, not Int16 (it reads as Int32)";
     QTest::newRow("written as another type") << 0 << -1 << "Speed" << int(Float) << true << "invalid parameter";
     QTest::newRow("unsigned over a signed") << 0 << -1 << "Speed" << int(UInt32) << true << "Speed is DINT, not UInt32";
     QTest::newRow("structure") << 0 << -1 << "Recipe" << int(Int32) << false << "Recipe is structure";

@@ -134,7 +134,7 @@ private slots:
         QTest::newRow("a write's reply") << fromHex("CD 00 00 00") << "answers service 0xcd";
         QTest::newRow("no type") << fromHex("CC 00 00 00") << "carries no type";
         QTest::newRow("structure") << fromHex("CC 00 00 00 A0 02 3C 5A 00 00 C0 3F") << "Recipe is structure";
-        QTest::newRow("another type") << fromHex("CC 00 00 00 CA 00 00 00 C0 3F") << "Recipe is REAL, not Int32";
+        QTest::newRow("another type") << fromHex("CC 00 00 00 CA 00 00 00 C0 3F") << "Recipe is REAL, not Int32 (it reads as Float)";
         QTest::newRow("cut short") << fromHex("CC 00 00 00 C4 00 E8 03") << "holds 2 value bytes, not 4";
         QTest::newRow("too long") << fromHex("CC 00 00 00 C4 00 E8 03 00 00 00") << "holds 5 value bytes, not 4";
         QTest::newRow("status fields cut") << fromHex("CC 00 0C 02 10 80") << "too short for its status fields";

@@ -17,9 +17,6 @@ namespace {
 
 constexpr int kReachTimeoutMs = 3000;
 
-const char kTypes[] = "BOOL Bool, SINT Int8, USINT/BYTE UInt8, INT Int16, UINT/WORD UInt16, DINT Int32, "
-                      "UDINT/DWORD UInt32, LINT Int64, ULINT/LWORD UInt64, REAL Float, LREAL Double, STRING String";
-
 DoctorStep step(const char *id, const char *title, DoctorStep::Outcome outcome, const QString &found,
                 const QString &check = QString(), qint64 elapsedMs = -1)
 {
@@ -38,9 +35,7 @@ DoctorStep step(const char *id, const char *title, DoctorStep::Outcome outcome, 
 QString likelyCause(const Outcome &o, int errorCode, bool typeGiven)
 {
     if (o.step == QLatin1String("type"))
-        return typeGiven ? QStringLiteral("wrong type: read it with the type that matches the variable's (%1)")
-                               .arg(QLatin1String(kTypes))
-                         : QString();
+        return typeGiven ? QStringLiteral("wrong type: read the variable as the type named above") : QString();
     switch (errorCode) {
     case 2: return QStringLiteral("a TYPE plcctl knows: %1").arg(typeNames().join(QLatin1String(", ")));
     case 5: return QStringLiteral("the name is no variable path (Speed, Recipe.Speed, Temps[3], Grid[1,2])");
