@@ -28,3 +28,26 @@ function(plc_add_plugin name)
     "LINKER:--exclude-libs,ALL")
   set_property(GLOBAL APPEND PROPERTY PLC_PLUGIN_TARGETS ${name})
 endfunction()
+
+# plc_plugin_files(OUT): "target=file|target=file..." for every plug-in made
+# so far, as generator expressions (for a compile definition of a test).
+function(plc_plugin_files out)
+  get_property(plugins GLOBAL PROPERTY PLC_PLUGIN_TARGETS)
+  set(files "")
+  foreach(p ${plugins})
+    list(APPEND files "${p}=$<TARGET_FILE:${p}>")
+  endforeach()
+  set(${out} "$<JOIN:${files},|>" PARENT_SCOPE)
+endfunction()
+
+# plc_write_plugin_list(FILE): every plug-in of the build, "target file" per
+# line, for scripts that check them all (scripts/cross-aarch64.sh). Called at
+# the end of the top-level CMakeLists.txt, once every plug-in is made.
+function(plc_write_plugin_list file)
+  get_property(plugins GLOBAL PROPERTY PLC_PLUGIN_TARGETS)
+  set(lines "")
+  foreach(p ${plugins})
+    list(APPEND lines "${p} $<TARGET_FILE:${p}>")
+  endforeach()
+  file(GENERATE OUTPUT ${file} CONTENT "$<JOIN:${lines},\n>\n")
+endfunction()

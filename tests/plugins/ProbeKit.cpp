@@ -1,9 +1,5 @@
-// A stand-in for a kit function: external linkage, the same name in every
-// probe plug-in, a different answer in each. A host that could make one
-// plug-in call another's copy would see the wrong answer.
+// A stand-in for a kit function: the same name in every probe plug-in, its
+// own answer in each; a plug-in that called another's copy would say so.
 #include <QString>
 
-QString probeKitCopy()
-{
-    return QStringLiteral(PROBE_NAME);
-}
+QString probeKitCopy() { return QStringLiteral(PROBE_NAME); }

@@ -1,7 +1,5 @@
-// A driver object with all three faces and no protocol, built as a plug-in
-// like the real ones (plc_add_plugin), for tst_plugins: the faces must be
-// reachable from a host through qobject_cast with nothing exported but the
-// entry point, and the kit copy it calls must be its own.
+// A driver object with all three faces and no protocol, made a plug-in like
+// the real ones (plc_add_plugin), for tst_plugins.
 #include <QObject>
 
 #include "CDriveBaseClass.h"
@@ -19,30 +17,26 @@ class ProbeDrive : public QObject, public CDriveBaseClass, public DriveDiagnosti
 
 public:
     QString getDriveName() override { return probeKitCopy(); }
-    QString getversion_number() override { return QStringLiteral("0"); }
-    QString DebugCmd(EDebugCmdType) override { return QString(); }
+    QString getversion_number() override { return {}; }
+    QString DebugCmd(EDebugCmdType) override { return {}; }
     int ConnectDrive(QString) override { return -1; }
     void SetConnectPar(QString) override {}
     int DisConnectDrive() override { return 1; }
-    CLabelVariable ReadVariable(QString, DataType) override { return CLabelVariable(); }
-    CLabelVariable ReadVariable(QString, DataType, int) override { return CLabelVariable(); }
+    CLabelVariable ReadVariable(QString a, DataType t) override { return ReadVariable(a, t, 1); }
+    CLabelVariable ReadVariable(QString, DataType, int) override { return {}; }
     CLabelVariable WriteVariable(QString, DataType, CLabelVariable v) override { return v; }
     CLabelVariable WriteVariable(QString, DataType, CLabelVariable v, int) override { return v; }
     int DestroyFree() override { return 1; }
 
     QString checkConnectionText(const QString &text) const override { return text + QStringLiteral("@") + probeKitCopy(); }
-    QVariantMap addressing() const override { return {{QStringLiteral("copy"), probeKitCopy()}}; }
-    Outcome lastOutcome() const override { return Outcome::make(Outcome::Kind::NoAnswer, probeKitCopy(), QString()); }
-    quint64 droppedAnswers() const override { return 7; }
+    QVariantMap addressing() const override { return {}; }
+    Outcome lastOutcome() const override { return Outcome::done(); }
+    quint64 droppedAnswers() const override { return 0; }
 
-    Outcome readIdentity(ControllerIdentity *out) override
-    {
-        out->model = probeKitCopy();
-        return Outcome::done();
-    }
-    Outcome readStatus(ControllerStatus *) override { return Outcome::make(Outcome::Kind::Unsupported, {}, {}); }
-    Outcome readClock(QDateTime *) override { return Outcome::make(Outcome::Kind::Unsupported, {}, {}); }
-    Outcome writeClock(const QDateTime &) override { return Outcome::make(Outcome::Kind::Unsupported, {}, {}); }
+    Outcome readIdentity(ControllerIdentity *out) override { return out->model = probeKitCopy(), Outcome::done(); }
+    Outcome readStatus(ControllerStatus *) override { return Outcome::done(); }
+    Outcome readClock(QDateTime *) override { return Outcome::done(); }
+    Outcome writeClock(const QDateTime &) override { return Outcome::done(); }
 };
 
 } // namespace
