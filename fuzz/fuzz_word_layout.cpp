@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FuzzInput in(data, size);
     const int type = qint8(in.byte());
     // Mostly counts a read can have; now and then any, for the limits.
-    const bool anyCount = in.byte() & 1;
+    const bool anyCount = (in.byte() & 7) == 0;
     const int count = anyCount ? in.int32() : qint16(in.word()) / 8;
     const int bit = qint16(in.word());
     WordLayout::Words words;
