@@ -27,6 +27,7 @@ const char kNodeNoAnswer[] = "lib[FinsNet]节点地址请求无应答 %1:%2";
 const char kNodeBadAnswer[] = "lib[FinsNet]节点地址应答错误 %1:%2 msg : %3";
 // %3 the header error code, eight upper-case hex digits.
 const char kNodeRefused[] = "lib[FinsNet]节点地址请求被拒绝 %1:%2 code = %3";
+const char kReconnecting[] = "lib[FinsNet]%1:%2 link lost: connecting again (reconnect=on)";
 
 } // namespace
 
@@ -53,13 +54,13 @@ int CmdFinsNet::First_handshake()
     quint8 requested = quint8(std::rand() & 0xFF);
     if (requested == 0xFF)
         requested = 0;
-    Handshake answer = askNode(requested);
+    Handshake answer = askNode(requested, QDeadlineTimer(ExchangeTimeoutMs));
     if (answer == Handshake::NodeRefused && requested != 0) {
         // A refusal by error notice is followed by the PLC closing the
         // connection: ask again on a fresh one.
         if (!openConnection())
             return 1;
-        answer = askNode(0);
+        answer = askNode(0, QDeadlineTimer(ExchangeTimeoutMs));
     }
     if (answer != Handshake::Assigned)
         return 1;
@@ -67,12 +68,29 @@ int CmdFinsNet::First_handshake()
     return 0;
 }
 
-CmdFinsNet::Handshake CmdFinsNet::askNode(quint8 requested)
+// With reconnect=on a transfer on a lost or dead link first connects again,
+// handshake included, within one exchange's deadline (the node number is
+// the controller's choice: the old one may still be held by the dead link).
+bool CmdFinsNet::linkReady()
+{
+    if (isConnected() || !reconnectOn || hostPort == 0)
+        return isConnected();
+    QMessageLogger().warning().noquote() << QString::fromUtf8(kReconnecting).arg(hostAddress.toString()).arg(hostPort);
+    const QDeadlineTimer deadline(ExchangeTimeoutMs);
+    if (!openConnection(int(deadline.remainingTime())) || askNode(0, deadline) != Handshake::Assigned) {
+        dropConnection();
+        return false;
+    }
+    sid = 0;
+    return true;
+}
+
+CmdFinsNet::Handshake CmdFinsNet::askNode(quint8 requested, const QDeadlineTimer &deadline)
 {
     QByteArray answer;
     Exchange result = sendFrame(FinsFrame::nodeRequest(requested));
     if (result == Exchange::Done)
-        result = nextFrame(QDeadlineTimer(ExchangeTimeoutMs), &answer);
+        result = nextFrame(deadline, &answer);
     const FinsFrame::NodeReply reply =
         result == Exchange::Done ? FinsFrame::readNodeAnswer(answer) : FinsFrame::NodeReply();
     switch (reply.outcome) {
@@ -135,13 +153,13 @@ CmdFinsNet::Exchange CmdFinsNet::readExchange(const QByteArray &frame, QByteArra
     if (frame.size() < FinsFrame::OffData + 4 || byteLen < 0)
         return Exchange::BadRequest;
     trace(kReadCommand, addressText, byteLen, frame);
-    QByteArray answer;
-    const Exchange result = transact(frame, &answer);
+    QByteArray answer, misrouted;
+    const Exchange result = transact(frame, &answer, &misrouted);
     trace(kResponse, addressText, byteLen, answer);
     if (result == Exchange::NotConnected)
         return result;
     if (answer.isEmpty()) {
-        warn(kEmptyAnswer, addressText, byteLen, answer);
+        warn(misrouted.isEmpty() ? kEmptyAnswer : kBadNodes, addressText, byteLen, misrouted);
         return Exchange::NoAnswer;
     }
     if (result != Exchange::Done) {
@@ -171,11 +189,13 @@ CmdFinsNet::Exchange CmdFinsNet::writePart(const QByteArray &command, int itemCo
     const QByteArray frame = FinsFrame::commandFrame(command);
     const bool bits = kind == WriteKind::Bits;
     trace(bits ? kBitWriteCommand : kWordWriteCommand, addressText, itemCount, frame);
-    QByteArray answer;
-    const Exchange result = transact(frame, &answer);
+    QByteArray answer, misrouted;
+    const Exchange result = transact(frame, &answer, &misrouted);
     trace(bits ? kResponse : kWordWriteResponse, addressText, itemCount, answer);
     if (result == Exchange::NotConnected)
         return result;
+    if (!misrouted.isEmpty())
+        warn(kBadNodes, addressText, itemCount, misrouted);
     if (answer.isEmpty())
         return Exchange::NoAnswer;
     if (result != Exchange::Done || answer.size() < FinsFrame::ResponseHeadSize)

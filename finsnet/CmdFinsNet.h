@@ -33,7 +33,8 @@ private:
     Exchange readPart(const QByteArray &command, int byteLen, const QString &addressText, QByteArray *out) override;
     Exchange writePart(const QByteArray &command, int itemCount, WriteKind kind, const QString &addressText) override;
 
-    Handshake askNode(quint8 requested);
+    bool linkReady() override;
+    Handshake askNode(quint8 requested, const QDeadlineTimer &deadline);
     void warnNodeRefused(quint32 errorCode) const;
     Exchange readExchange(const QByteArray &frame, QByteArray *out, int byteLen, const QString &addressText);
 };

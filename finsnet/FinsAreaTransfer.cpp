@@ -24,7 +24,7 @@ int FinsAreaTransfer::resultCode(Exchange outcome)
 
 int FinsAreaTransfer::Read_area(int wordAddress, int byteLen, QByteArray *out, int areaCode, QString addressText)
 {
-    if (!isConnected())
+    if (!linkReady())
         return resultCode(Exchange::NotConnected);
     if (byteLen < 0)
         return resultCode(Exchange::BadRequest);
@@ -47,7 +47,7 @@ int FinsAreaTransfer::Read_area(int wordAddress, int byteLen, QByteArray *out, i
 
 int FinsAreaTransfer::Write_area(int wordAddress, int byteLen, QByteArray data, int areaCode, QString addressText)
 {
-    if (!isConnected())
+    if (!linkReady())
         return resultCode(Exchange::NotConnected);
     if (byteLen < 0)
         return resultCode(Exchange::BadRequest);
@@ -69,7 +69,7 @@ int FinsAreaTransfer::Write_area(int wordAddress, int byteLen, QByteArray data, 
 int FinsAreaTransfer::Write_bool(int wordAddress, int itemCount, QByteArray data, int bitNumber, int areaCode,
                                  QString addressText)
 {
-    if (!isConnected())
+    if (!linkReady())
         return resultCode(Exchange::NotConnected);
     if (itemCount < 0 || bitNumber < 0)
         return resultCode(Exchange::BadRequest);

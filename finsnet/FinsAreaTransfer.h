@@ -37,6 +37,9 @@ protected:
     ~FinsAreaTransfer() = default;
 
     virtual bool isConnected() const = 0;
+    // Before every transfer: true when commands can be sent (a transport
+    // that was asked to may connect again here).
+    virtual bool linkReady() { return isConnected(); }
     // One Memory Area Read (a FINS command, no transport header): appends
     // the `byteLen` data bytes of its answer to `*out` when it is Done.
     virtual Exchange readPart(const QByteArray &command, int byteLen, const QString &addressText,

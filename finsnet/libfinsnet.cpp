@@ -2,6 +2,8 @@
 
 #include <QMessageLogger>
 
+#include "ReconnectOption.h"
+
 LibFinsNet::LibFinsNet()
     : FinsPlugin({QStringLiteral("FinsNet"), QStringLiteral("V1.7.4 20230221"), QStringLiteral("v1.7.4 %1 %2")})
 {
@@ -11,12 +13,14 @@ LibFinsNet::~LibFinsNet() = default;
 
 int LibFinsNet::ConnectDrive(QString connection)
 {
-    QString address;
+    QString address, hostPort = connection;
     int port = 0;
-    if (!splitHostPort(connection, &address, &port)) {
+    bool reconnect = false;
+    if (!ReconnectOption::take(&hostPort, &reconnect) || !splitHostPort(hostPort, &address, &port)) {
         // Nothing is opened; the line says which text was refused.
         QMessageLogger().warning().noquote() << QStringLiteral("lib[FinsNet]连接参数错误 %1").arg(connection);
         return -1;
     }
+    cmd.setReconnect(reconnect);
     return cmd.ConnectDrive(address, port);
 }

@@ -276,7 +276,7 @@ CmdFinsUdp::Exchange CmdFinsUdp::exchange(const QByteArray &request, QByteArray 
                 *answer = datagram;
                 return Exchange::Done;
             case FinsCommand::Verdict::WrongNodes:
-                warn(kBadNodes, addressText, count, datagram);
+                warnMisrouted(addressText, count, datagram);
                 break;
             case FinsCommand::Verdict::Foreign:
             case FinsCommand::Verdict::Malformed:
@@ -334,6 +334,14 @@ CmdFinsUdp::Exchange CmdFinsUdp::writePart(const QByteArray &command, int itemCo
 }
 
 // ---- log lines -------------------------------------------------------------------
+
+// A flood of misrouted datagrams must not become a flood of lines.
+void CmdFinsUdp::warnMisrouted(const QString &addressText, int count, const QByteArray &datagram)
+{
+    QString suffix;
+    if (misroutedBudget.take(&suffix))
+        QMessageLogger().warning().noquote() << logLine(kBadNodes, addressText, count, datagram) + suffix;
+}
 
 void CmdFinsUdp::warnUnreachable(QAbstractSocket::SocketError error) const
 {

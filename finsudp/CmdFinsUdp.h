@@ -25,6 +25,7 @@
 
 #include "FinsAreaTransfer.h"
 #include "UdpConnectionText.h"
+#include "WarningBudget.h"
 
 class QUdpSocket;
 
@@ -62,10 +63,12 @@ private:
     void dropPending();
     Exchange exchange(const QByteArray &request, QByteArray *answer, const QString &addressText, int count);
     void warnUnreachable(QAbstractSocket::SocketError error) const;
+    void warnMisrouted(const QString &addressText, int count, const QByteArray &datagram);
 
     QUdpSocket *udpSocket = nullptr;
     int timeoutMs = UdpConnectionText::DefaultTimeoutMs;
     int retries = UdpConnectionText::DefaultRetries;
+    WarningBudget misroutedBudget;
 };
 
 #endif // CMDFINSUDP_H

@@ -1,7 +1,9 @@
-// Texts a host passes in: the FINS/UDP connection text and tag addresses
-// (the grammar, then the common request checks on what it found).
+// Texts a host passes in: the FINS/UDP connection text, the reconnect field
+// of the TCP texts, and tag addresses (the grammar, then the common request
+// checks on what it found).
 #include "AddressGrammar.h"
 #include "FuzzInput.h"
+#include "ReconnectOption.h"
 #include "TagRequest.h"
 #include "UdpConnectionText.h"
 
@@ -17,6 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QString error;
     if (UdpConnectionText::parse(text, &settings, &error))
         FUZZ_CHECK(settings.port != 0 && !settings.address.isEmpty());
+    QString tcpText = text;
+    bool reconnect = false;
+    ReconnectOption::take(&tcpText, &reconnect);
     const int area = AddressGrammar::areaCode(text);
     AddressGrammar::bitAreaCode(text);
     AddressGrammar::bitAreaFor(area);

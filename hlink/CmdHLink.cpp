@@ -36,15 +36,59 @@ int CmdHLink::resultCode(Outcome outcome)
     return -3;
 }
 
+// The gate before every request. A request the TCP peer has not
+// acknowledged yet is still in the system's send queue: sending another
+// would queue it behind, and a lost network that comes back would deliver
+// the queue as a burst. So while the request in flight is unanswered and
+// unacknowledged, wait (within this call's first-byte deadline) for its
+// answer and drop it; when the deadline passes nothing is sent. A request
+// the medium has delivered (acknowledged, or on a serial line) holds
+// nothing: a late answer is dropped by its unit and SID.
+bool CmdHLink::awaitEarlierAnswer(const QDeadlineTimer &deadline, Outcome *why)
+{
+    constexpr int kAckPollMs = 20;
+    while (!unanswered.isEmpty()) {
+        takeAvailable();
+        QByteArray frame;
+        while (!unanswered.isEmpty() && takeFrame(&frame)) {
+            if (frame.isEmpty())
+                continue;
+            if (HLinkFrame::checkAnswer(frame, unanswered).verdict != HLinkFrame::Verdict::Foreign)
+                unanswered.clear();
+            countDropped();
+        }
+        if (unanswered.isEmpty() || !unacknowledged()) {
+            unanswered.clear();
+            break;
+        }
+        if (deadline.hasExpired()) {
+            *why = Outcome::NoAnswer;
+            return false;
+        }
+        if (!waitForBytes(QDeadlineTimer(qMin<qint64>(kAckPollMs, deadline.remainingTime())))) {
+            *why = Outcome::NoLink;
+            return false;
+        }
+    }
+    return true;
+}
+
 CmdHLink::Outcome CmdHLink::transfer(const QByteArray &frame, QByteArray *answer, int restMs)
 {
-    if (!linkUp())
-        return Outcome::NoLink;
+    const QDeadlineTimer firstByte(kFirstByteMs + lineTimeMs(frame.size()));
+    if (!linkUp()) {
+        unanswered.clear();
+        if (!linkReadyWithin(int(firstByte.remainingTime())))
+            return Outcome::NoLink;
+    }
+    Outcome held = Outcome::Done;
+    if (!awaitEarlierAnswer(firstByte, &held))
+        return held;
     startExchange();
     droppedAnswers = 0;
     if (Only_send(frame) != 0)
         return Outcome::NoLink;
-    const QDeadlineTimer firstByte(kFirstByteMs + lineTimeMs(frame.size()));
+    unanswered = frame;
     QDeadlineTimer rest(QDeadlineTimer::Forever);
     bool answering = false;
     for (;;) {
@@ -62,6 +106,8 @@ CmdHLink::Outcome CmdHLink::transfer(const QByteArray &frame, QByteArray *answer
             return Outcome::NoLink;
     }
     if (!bufferEmpty() || garbageDropped()) {
+        // Something came: the controller answered, if badly.
+        unanswered.clear();
         *answer += rawBytes();
         clearBuffer();
         return Outcome::BadAnswer;
@@ -79,9 +125,11 @@ bool CmdHLink::takeOwnAnswer(const QByteArray &request, QByteArray *answer, bool
             continue;
         if (HLinkFrame::checkAnswer(candidate, request).verdict != HLinkFrame::Verdict::Foreign) {
             *answer += candidate;
+            unanswered.clear();
             return true;
         }
         ++droppedAnswers;
+        countDropped();
         // Nothing else came: the first-byte wait for our own answer goes on.
         if (bufferEmpty() && !garbageDropped()) {
             *answering = false;

@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QDeadlineTimer;
+
 #include "CmdHLinkMedium.h"
 
 class CmdHLink : public CmdHLinkMedium
@@ -47,12 +49,14 @@ private:
     static int resultCode(Outcome outcome);
 
     Outcome transfer(const QByteArray &frame, QByteArray *answer, int restMs);
+    bool awaitEarlierAnswer(const QDeadlineTimer &deadline, Outcome *why);
     bool takeOwnAnswer(const QByteArray &request, QByteArray *answer, bool *answering);
     Outcome exchange(const QByteArray &request, Kind kind, int words, const QString &tagAddress, QByteArray *digits);
     void logFrames(Kind kind, const QString &tagAddress, const QByteArray &request, const QByteArray &answer) const;
     void warnBadAnswer(const QString &tagAddress, const QString &why, const QByteArray &answer) const;
 
     int droppedAnswers = 0; // foreign answers dropped in this exchange
+    QByteArray unanswered;  // the request in flight whose answer has not come
 };
 
 #endif // CMDHLINK_H

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "ReconnectOption.h"
 #include "WordLayout.h"
 
 LibHLink::LibHLink()
@@ -18,17 +19,21 @@ void LibHLink::setDebug(bool on)
 
 // --------------------------------------------------------------- connection
 
+// A text whose first field is `ip:port` is a TCP text (a serial port name
+// has no colon); its only other field may be reconnect=on|off.
 int LibHLink::ConnectDrive(QString connection)
 {
-    if (connection.contains(QLatin1Char(',')))
-        return connectSerial(connection);
-    if (connection.contains(QLatin1Char(':'))) {
-        QString address;
+    if (connection.section(QLatin1Char(','), 0, 0).contains(QLatin1Char(':'))) {
+        QString address, hostPort = connection;
         int port = 0;
-        if (!splitHostPort(connection, &address, &port))
+        bool reconnect = false;
+        if (!ReconnectOption::take(&hostPort, &reconnect) || !splitHostPort(hostPort, &address, &port))
             return -1;
+        cmd.setReconnect(reconnect);
         return cmd.EthConnectDrive(address, port);
     }
+    if (connection.contains(QLatin1Char(',')))
+        return connectSerial(connection);
     return -4;
 }
 
