@@ -4,13 +4,18 @@
 #include "FuzzInput.h"
 #include "WordLayout.h"
 
+#include <climits>
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzInput in(data, size);
     const int type = qint8(in.byte());
-    // Mostly counts a read can have; now and then any, for the limits.
-    const bool anyCount = (in.byte() & 7) == 0;
-    const int count = anyCount ? in.int32() : qint16(in.word()) / 8;
+    // Mostly counts a read can have; now and then one beyond the cap, which
+    // must be refused at once (the cap itself is the unit test's).
+    const bool beyondCap = (in.byte() & 7) == 0;
+    const int count = beyondCap
+        ? WordLayout::MaxElements + 1 + int(quint32(in.int32()) % quint32(INT_MAX - WordLayout::MaxElements))
+        : qint16(in.word()) / 8;
     const int bit = qint16(in.word());
     WordLayout::Words words;
     while (!in.atEnd())
