@@ -33,7 +33,8 @@ fi
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
-# One target: its own corpus copy and artifact directory, its log to a file.
+# One target: its own working corpus (new inputs go there; the committed
+# seeds are only read), its artifact directory, its log in a file.
 run_one() {
     local name="$1" work="$BUILD/fuzz-runs/$1"
     rm -rf "$work"
