@@ -80,6 +80,7 @@ int CmdHLinkMedium::EthDisConnectDrive()
 {
     if (!tcpSocket)
         return 1;
+    reconnectOn = false; // a link the host closed is not lost
     closing = true;
     tcpSocket->disconnectFromHost();
     if (tcpSocket->state() != QAbstractSocket::UnconnectedState && !tcpSocket->waitForDisconnected(kConnectWaitMs))
