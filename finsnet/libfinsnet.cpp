@@ -21,6 +21,8 @@ int LibFinsNet::ConnectDrive(QString connection)
         QMessageLogger().warning().noquote() << QStringLiteral("lib[FinsNet]连接参数错误 %1").arg(connection);
         return -1;
     }
+    const int result = cmd.ConnectDrive(address, port);
+    // After the connect: a failed handshake's DisConnectDrive must not undo it.
     cmd.setReconnect(reconnect);
-    return cmd.ConnectDrive(address, port);
+    return result;
 }

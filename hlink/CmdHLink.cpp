@@ -75,12 +75,13 @@ bool CmdHLink::awaitEarlierAnswer(const QDeadlineTimer &deadline, Outcome *why)
 
 CmdHLink::Outcome CmdHLink::transfer(const QByteArray &frame, QByteArray *answer, int restMs)
 {
-    const QDeadlineTimer firstByte(kFirstByteMs + lineTimeMs(frame.size()));
+    // A reconnect has a deadline of its own; the exchange's starts after it.
     if (!linkUp()) {
         unanswered.clear();
-        if (!linkReadyWithin(int(firstByte.remainingTime())))
+        if (!linkReadyWithin(kFirstByteMs))
             return Outcome::NoLink;
     }
+    const QDeadlineTimer firstByte(kFirstByteMs + lineTimeMs(frame.size()));
     Outcome held = Outcome::Done;
     if (!awaitEarlierAnswer(firstByte, &held))
         return held;

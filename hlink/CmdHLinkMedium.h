@@ -5,6 +5,8 @@
 // (one medium active at a time), sending frames and gathering what comes
 // back into a receive buffer (HLinkFrame's assembly: noise before "@"
 // dropped, capped), with waits that end early when the medium goes away.
+// The TCP connection's own code (connecting, reconnecting, dead links) is in
+// CmdHLinkMediumTcp.cpp.
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -86,6 +88,7 @@ protected:
 private:
     QIODevice *activeDevice() const;
     bool openTcp(int timeoutMs);
+    void abortTcp(); // without the dead-link warning
     bool waitFailedSoftly();
     void appendReceived(const QByteArray &bytes);
 

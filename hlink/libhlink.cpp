@@ -29,8 +29,9 @@ int LibHLink::ConnectDrive(QString connection)
         bool reconnect = false;
         if (!ReconnectOption::take(&hostPort, &reconnect) || !splitHostPort(hostPort, &address, &port))
             return -1;
+        const int result = cmd.EthConnectDrive(address, port);
         cmd.setReconnect(reconnect);
-        return cmd.EthConnectDrive(address, port);
+        return result;
     }
     if (connection.contains(QLatin1Char(',')))
         return connectSerial(connection);

@@ -58,6 +58,9 @@ private slots:
         QTest::newRow("serial parity") << hl << "/dev/ttyS0,9600,7,2,X" << Outcome::Failed << "parity 'X'";
         QTest::newRow("serial fields") << hl << "/dev/ttyS0,9600" << Outcome::Failed << "5 fields, this one 2";
         QTest::newRow("hostlink tcp") << hl << "10.0.0.20:9600" << Outcome::Passed << "Host Link over TCP to 10.0.0.20";
+        QTest::newRow("hostlink tcp reconnect") << hl << "10.0.0.20:9600,reconnect=on" << Outcome::Passed << "Host Link over TCP to 10.0.0.20";
+        QTest::newRow("fins reconnect") << fins << "10.0.0.1:9600,reconnect=off" << Outcome::Passed << "FINS/TCP to 10.0.0.1 port 9600";
+        QTest::newRow("fins reconnect=yes") << fins << "10.0.0.1:9600,reconnect=yes" << Outcome::Failed << "on or off";
         QTest::newRow("hostlink neither") << hl << "ttyS0" << Outcome::Failed << "neither ','";
         QTest::newRow("udp") << udp << "10.0.0.1:9600,local=9600,node=20" << Outcome::Passed
                              << "FINS/UDP to 10.0.0.1 port 9600, local=9600, node=20";

@@ -1,4 +1,5 @@
 #include "ConnectionCheck.h"
+#include "ReconnectOption.h"
 
 #include <QStringList>
 
@@ -119,10 +120,14 @@ DoctorStep serialStep(const QString &connection, ConnectionTarget *target)
     return step(Outcome::Passed, found);
 }
 
-DoctorStep tcpStep(const QString &what, const QString &connection, ConnectionTarget *target)
+DoctorStep tcpStep(const QString &what, QString connection, ConnectionTarget *target)
 {
+    bool reconnect = false;
+    if (!ReconnectOption::take(&connection, &reconnect))
+        return failed(QStringLiteral("reconnect= takes on or off"), kTcpExample);
     if (connection.contains(QLatin1Char(',')))
-        return failed(QStringLiteral("a %1 text takes no settings after the port").arg(what), kTcpExample);
+        return failed(QStringLiteral("a %1 text takes no settings after the port but reconnect=on|off").arg(what),
+                      kTcpExample);
     const QString error = readEndpoint(connection, target);
     if (!error.isEmpty())
         return failed(error, kTcpExample);
@@ -181,10 +186,11 @@ DoctorStep syntaxStep(DriverKind kind, const QString &connection, ConnectionTarg
     case DriverKind::FinsUdp:
         return udpStep(connection, target);
     case DriverKind::HostLink:
+        // A first field ip:port makes a TCP text (a serial port name has no colon).
+        if (connection.section(QLatin1Char(','), 0, 0).contains(QLatin1Char(':')))
+            return tcpStep(QStringLiteral("Host Link over TCP"), connection, target);
         if (connection.contains(QLatin1Char(',')))
             return serialStep(connection, target);
-        if (connection.contains(QLatin1Char(':')))
-            return tcpStep(QStringLiteral("Host Link over TCP"), connection, target);
         return failed(QStringLiteral("'%1' has neither ',' (a serial port) nor ':' (TCP)").arg(connection),
                       "port,baud,databits,stopbits,parity for a serial port, ip:port for TCP");
     case DriverKind::Other:

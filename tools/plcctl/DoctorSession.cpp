@@ -3,6 +3,7 @@
 #include "CDriveBaseClass.h"
 #include "Console.h"
 #include "CtlSession.h"
+#include "ReconnectText.h"
 #include "TraceOutput.h"
 
 #include <QElapsedTimer>
@@ -120,7 +121,7 @@ QStringList DoctorSession::connect(int *result, qint64 *elapsedMs)
     takeDriverLines();
     QElapsedTimer timer;
     timer.start();
-    *result = m_driver->ConnectDrive(m_connection);
+    *result = m_driver->ConnectDrive(withReconnect(m_driverName, m_connection));
     *elapsedMs = timer.elapsed();
     return takeDriverLines();
 }
