@@ -3,6 +3,7 @@
 #include <QTcpSocket>
 
 #include "LinkWatch.h"
+#include "SocketIo.h"
 
 namespace {
 
@@ -109,11 +110,9 @@ bool HostLinkTcpLink::isOpen() const
 
 bool HostLinkTcpLink::send(const QByteArray &bytes)
 {
-    if (!m_socket)
+    if (!isOpen())
         return false;
-    m_socket->write(bytes);
-    m_socket->flush();
-    return true;
+    return SocketIo::writeAll(m_socket, m_socket->socketDescriptor(), bytes, ExchangeDeadlineMs);
 }
 
 bool HostLinkTcpLink::unacknowledged() const
@@ -146,18 +145,20 @@ void HostLinkTcpLink::onDisconnected()
     warn(QStringLiteral("%1 Disconnected=%2").arg(peerText()).arg(m_socket ? int(m_socket->error()) : -1));
 }
 
+// What came, in one read on the descriptor (see SocketIo).
 QByteArray HostLinkTcpLink::readAvailable()
 {
-    // Exactly what the socket holds: asking for more makes it re-arm its
-    // read notifier on every call.
-    const qint64 available = m_socket && m_socket->isOpen() ? m_socket->bytesAvailable() : 0;
-    return available > 0 ? m_socket->read(available) : QByteArray();
+    QByteArray bytes;
+    if (isOpen())
+        SocketIo::readAvailable(m_socket, m_socket->socketDescriptor(), &bytes);
+    return bytes;
 }
 
 bool HostLinkTcpLink::waitForBytes(const QDeadlineTimer &deadline)
 {
     if (!isOpen())
         return false;
-    m_socket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-    return isOpen();
+    if (m_socket->QIODevice::bytesAvailable() == 0)
+        SocketIo::waitReadable(m_socket->socketDescriptor(), deadline);
+    return true;
 }
