@@ -135,6 +135,18 @@ bool describeController(CDriveBaseClass *driver, QStringList *lines, JsonLine *j
     return !failed(identity) && !failed(state) && !failed(clock);
 }
 
+ControllerFindings askController(CDriveBaseClass *driver)
+{
+    ControllerFindings f;
+    DriveController *face = controllerFace(driver);
+    f.face = face != nullptr;
+    if (face) {
+        f.identityOutcome = face->readIdentity(&f.identity);
+        f.statusOutcome = face->readStatus(&f.status);
+    }
+    return f;
+}
+
 int runClock(CDriveBaseClass *driver, const CtlArguments &args)
 {
     DriveController *face = controllerFace(driver);

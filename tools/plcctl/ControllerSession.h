@@ -6,6 +6,7 @@
 // is told apart from a controller that lacks a command.
 
 #include "CtlArguments.h"
+#include "DoctorControllerStep.h"
 #include "JsonLine.h"
 
 #include <QStringList>
@@ -21,6 +22,9 @@ DriveController *controllerFace(CDriveBaseClass *driver);
 // Model, mode, errors and clock, as lines and into `json`. False when a
 // call failed for another reason than "not supported".
 bool describeController(CDriveBaseClass *driver, QStringList *lines, JsonLine *json);
+
+// What the doctor's controller step needs: identity and status.
+ControllerFindings askController(CDriveBaseClass *driver);
 
 // plcctl clock [--set now|TIME] [--yes]: an exit status.
 int runClock(CDriveBaseClass *driver, const CtlArguments &args);
