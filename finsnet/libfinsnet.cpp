@@ -48,8 +48,10 @@ int LibFinsNet::ConnectDrive(QString connection)
     }
     const int result = link.ConnectDrive(address, port);
     log().setPeer(link.peerAddress(), link.peerPort());
-    if (result == 0)
+    if (result == 0) {
         transfer().resetSid();
+        transfer().restoreLimits(); // a new connection may reach another controller
+    }
     transfer().setLastOutcome(link.connectOutcome());
     return result;
 }
