@@ -64,7 +64,7 @@ CtlSession::CtlSession(const CtlArguments &args, const QString &programDir)
 int CtlSession::run()
 {
     const bool doctoring = m_args.command == Command::Doctor;
-    installTraceOutput(m_args.trace, doctoring);
+    installTraceOutput(m_args.trace);
     const int opened = doctoring ? load() : open();
     if (opened != ExitOk)
         return opened;
@@ -107,12 +107,11 @@ int CtlSession::load()
     if (m_args.trace)
         m_driver->DebugCmd(StartDebug); // before connecting, so the handshake shows too
 
-    m_unit = m_args.unit;
+    // Controllers leave the factory as Host Link unit 0: so does plcctl,
+    // whatever the plug-in's own default.
+    m_unit = m_args.unitGiven ? m_args.unit : QStringLiteral("0");
     m_connection = m_args.connect;
     if (m_connection.isEmpty()) {
-        // The simulator answers the unit the user asked for, else unit 0.
-        if (!m_args.unitGiven)
-            m_unit = QStringLiteral("0");
         QString error;
         m_connection = m_simulator.start(m_driverName, m_unit.toInt(), &error);
         if (m_connection.isEmpty()) {
@@ -123,8 +122,7 @@ int CtlSession::load()
         printNote(QStringLiteral("plcctl: no --connect given: using the built-in simulator, %1")
                       .arg(m_simulator.description()));
     }
-    if (!m_unit.isEmpty())
-        m_driver->SetConnectPar(m_unit);
+    m_driver->SetConnectPar(m_unit);
     return ExitOk;
 }
 
@@ -156,9 +154,7 @@ int CtlSession::connect()
 
 int CtlSession::doctor()
 {
-    // The plug-in's default unit is 1 until SetConnectPar says otherwise.
-    const int unit = m_unit.isEmpty() ? 1 : m_unit.toInt();
-    return DoctorSession(m_driver, m_driverName, m_connection, unit, m_simulated, m_args.json).run();
+    return DoctorSession(m_driver, m_driverName, m_connection, m_unit.toInt(), m_simulated, m_args.json).run();
 }
 
 void CtlSession::close()
