@@ -18,11 +18,13 @@ QString identityText(const ControllerFindings &f)
 
 } // namespace
 
+QString controllerStepTitle() { return QStringLiteral("controller model, mode and errors"); }
+
 DoctorStep controllerStep(const ControllerFindings &f)
 {
     DoctorStep step;
     step.id = QStringLiteral("controller");
-    step.title = QStringLiteral("controller");
+    step.title = controllerStepTitle();
     if (!f.face) {
         step.outcome = DoctorStep::Outcome::Passed;
         step.found = QStringLiteral("this plug-in cannot ask the controller about itself");

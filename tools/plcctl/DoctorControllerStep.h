@@ -21,6 +21,7 @@ struct ControllerFindings {
 };
 
 DoctorStep controllerStep(const ControllerFindings &findings);
+QString controllerStepTitle();
 
 } // namespace plcctl
 
