@@ -4,6 +4,8 @@
 #include "Console.h"
 #include "ControllerSession.h"
 #include "DoctorSession.h"
+#include "DriveDiagnostics.h"
+#include "EndCodeText.h"
 #include "JsonLine.h"
 #include "PluginLoader.h"
 #include "ResultReport.h"
@@ -128,14 +130,13 @@ int CtlSession::load()
 
 int CtlSession::connect()
 {
-    takeDriverWords();
     QElapsedTimer timer;
     timer.start();
     const int result = m_driver->ConnectDrive(m_connection);
     if (result == 0)
         return ExitOk;
     const QString meaning = connectMeaning(result, m_driverName);
-    QStringList words = takeDriverWords();
+    QStringList words = driverWords();
     if (result == -2 || result == -3)
         words.append(QStringLiteral("it gave up after %1 ms").arg(timer.elapsed()));
     printError(QStringLiteral("cannot connect %1 to '%2': ConnectDrive returned %3 (%4)%5")
@@ -194,6 +195,13 @@ int CtlSession::info()
     return status;
 }
 
+// How the plug-in's last call went, in words, from its diagnostics face.
+QStringList CtlSession::driverWords() const
+{
+    const DriveDiagnostics *face = qobject_cast<DriveDiagnostics *>(dynamic_cast<QObject *>(m_driver));
+    return face ? outcomeWords(face->lastOutcome(), m_driverName == QLatin1String("HLink")) : QStringList();
+}
+
 void CtlSession::reportFailure(const QString &what, int errorCode, const QStringList &words)
 {
     printError(QStringLiteral("%1: result %2%3").arg(what, resultText(errorCode), saidText(words)));
@@ -201,12 +209,11 @@ void CtlSession::reportFailure(const QString &what, int errorCode, const QString
 
 int CtlSession::read()
 {
-    takeDriverWords();
     QElapsedTimer timer;
     timer.start();
     const CLabelVariable result = m_driver->ReadVariable(m_args.address, DataType(m_args.type), m_args.count);
     const QStringList words =
-        result.errorCode != 0 ? withWait(takeDriverWords(), result.errorCode, timer.elapsed()) : QStringList();
+        result.errorCode != 0 ? withWait(driverWords(), result.errorCode, timer.elapsed()) : QStringList();
     if (m_args.json)
         printOut(resultJson(QStringLiteral("read"), m_args.address, m_args.type, m_args.count, result,
                             words.isEmpty() ? QString() : driverSaidJson(words)));
@@ -234,14 +241,13 @@ int CtlSession::write()
     const QString title = tagTitle(m_args.address, m_args.type, m_args.count);
     const QString written = formatValues(value, m_args.type).join(QLatin1Char(' '));
 
-    takeDriverWords();
     QElapsedTimer timer;
     timer.start();
     const CLabelVariable result = m_driver->WriteVariable(m_args.address, DataType(m_args.type), value, m_args.count);
-    const QStringList writeWords = withWait(takeDriverWords(), result.errorCode, timer.restart());
+    const QStringList writeWords = withWait(driverWords(), result.errorCode, timer.restart());
     // Read back whatever the write did: after a failure it shows what the PLC holds now.
     const CLabelVariable back = m_driver->ReadVariable(m_args.address, DataType(m_args.type), m_args.count);
-    const QStringList backWords = withWait(takeDriverWords(), back.errorCode, timer.elapsed());
+    const QStringList backWords = withWait(driverWords(), back.errorCode, timer.elapsed());
     const bool matches = result.errorCode == 0 && back.errorCode == 0 && sameElements(value, back, m_args.type);
 
     if (m_args.json) {

@@ -1,7 +1,5 @@
 #include "TraceOutput.h"
 
-#include "EndCodeText.h"
-
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QString>
@@ -16,18 +14,6 @@ namespace {
 
 std::atomic<bool> g_showFrames{false};
 std::atomic<bool> g_showWarnings{true};
-QMutex g_wordsLock;
-QStringList g_words; // what the driver's warnings said since the last take
-
-void keepWords(const QString &message)
-{
-    const QString words = explainWarning(message);
-    if (words.isEmpty())
-        return;
-    QMutexLocker lock(&g_wordsLock);
-    if (!g_words.contains(words))
-        g_words.append(words);
-}
 
 const char *prefixFor(QtMsgType type)
 {
@@ -44,8 +30,6 @@ const char *prefixFor(QtMsgType type)
 // May run on the simulator's thread too; one fputs per line keeps lines whole.
 void handler(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
-    if (type == QtWarningMsg)
-        keepWords(message);
     if (type == QtDebugMsg && !g_showFrames.load())
         return;
     if ((type == QtWarningMsg || type == QtInfoMsg) && !g_showWarnings.load())
@@ -65,14 +49,6 @@ void installTraceOutput(bool showFrames)
     if (showFrames)
         QLoggingCategory::setFilterRules(QStringLiteral("default.debug=true"));
     qInstallMessageHandler(&handler);
-}
-
-QStringList takeDriverWords()
-{
-    QMutexLocker lock(&g_wordsLock);
-    QStringList words;
-    words.swap(g_words);
-    return words;
 }
 
 void setWarningsShown(bool shown)

@@ -16,9 +16,6 @@ void installTraceOutput(bool showFrames);
 // reports plcctl's own doing and would read like a fault.
 void setWarningsShown(bool shown);
 
-// What the driver's warning lines said went wrong since the last call, in
-// words (end codes, refused node, no answer, lost connection); then forgets them.
-QStringList takeDriverWords();
 
 } // namespace plcctl
 
