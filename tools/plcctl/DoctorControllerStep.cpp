@@ -34,21 +34,21 @@ DoctorStep controllerStep(const ControllerFindings &f)
                                                : QStringLiteral("mode and errors: ") + outcomeText(f.statusOutcome);
     step.found = identityText(f) + QStringLiteral("; ") + state;
     step.outcome = DoctorStep::Outcome::Passed;
-    if (!answered(f.identityOutcome) || !answered(f.statusOutcome)) {
+    QStringList checks;
+    if (!answered(f.identityOutcome) || !answered(f.statusOutcome))
+        checks << QStringLiteral("the test read worked but a controller command did not: a gateway or unit that "
+                                 "passes only memory commands, or a link that dropped");
+    if (f.statusOutcome.ok() && f.status.fatalError)
+        checks << QStringLiteral("a fatal error has stopped the program: values the program computes stay as "
+                                 "they were; clear the error (a programming tool shows its cause)");
+    else if (f.statusOutcome.ok() && f.status.mode == QLatin1String("PROGRAM"))
+        checks << QStringLiteral("the program does not run in PROGRAM mode: values it computes do not change; "
+                                 "switch to MONITOR or RUN when it should run");
+    if (f.statusOutcome.ok() && f.status.nonFatalError)
+        checks << QStringLiteral("a non-fatal error is set (the program runs on); its code and message say which");
+    if (!checks.isEmpty()) {
         step.outcome = DoctorStep::Outcome::Warning;
-        step.check = QStringLiteral("the test read worked but a controller command did not: a gateway or "
-                                    "unit that passes only memory commands, or a link that dropped");
-    } else if (f.statusOutcome.ok() && f.status.fatalError) {
-        step.outcome = DoctorStep::Outcome::Warning;
-        step.check = QStringLiteral("a fatal error has stopped the program: values the program computes stay "
-                                    "as they were; clear the error (a programming tool shows its cause)");
-    } else if (f.statusOutcome.ok() && f.status.mode == QLatin1String("PROGRAM")) {
-        step.outcome = DoctorStep::Outcome::Warning;
-        step.check = QStringLiteral("the program does not run in PROGRAM mode: values it computes do not "
-                                    "change; switch to MONITOR or RUN when it should run");
-    } else if (f.statusOutcome.ok() && f.status.nonFatalError) {
-        step.outcome = DoctorStep::Outcome::Warning;
-        step.check = QStringLiteral("the program runs with a non-fatal error; its code and message say which");
+        step.check = checks.join(QStringLiteral("; "));
     }
     return step;
 }
