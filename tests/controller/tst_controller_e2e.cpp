@@ -90,6 +90,16 @@ int partsOf(int words, int size) { return (words + size - 1) / size; }
 
 const QStringList kPlugins = {"fins", "finsudp"};
 
+void modelRows(const QStringList &models)
+{
+    QTest::addColumn<QString>("plugin");
+    QTest::addColumn<QString>("model");
+    for (const QString &p : kPlugins) {
+        for (const QString &m : models)
+            QTest::newRow(qPrintable(p + QLatin1Char(' ') + m)) << p << m;
+    }
+}
+
 } // namespace
 
 class TestControllerE2E : public QObject
@@ -103,29 +113,14 @@ private slots:
             QVERIFY2(plugin(name).isLoaded(), qPrintable(plugin(name).errorString()));
     }
 
-    void controllerFace_data()
-    {
-        QTest::addColumn<QString>("plugin");
-        QTest::addColumn<QString>("model");
-        QTest::addColumn<QString>("modelText");
-        for (const QString &p : kPlugins) {
-            QTest::newRow(qPrintable(p + " cj2")) << p << "cj2" << "CJ2M-CPU33";
-            QTest::newRow(qPrintable(p + " cp1l-e")) << p << "cp1l-e" << "CP1L-EM40DT-D";
-            QTest::newRow(qPrintable(p + " cp1e")) << p << "cp1e" << "CP1E-N40DT-D";
-        }
-    }
+    void controllerFace_data() { modelRows(QStringList{"cj2", "cp1l-e", "cp1e"}); }
     void controllerFace()
     {
         QFETCH(QString, plugin);
         QFETCH(QString, model);
         Bench bench;
         bench.setModel(model);
-        plcsim::ControllerCondition c;
-        c.mode = plcsim::Mode::Program;
-        c.nonFatalFlags = 0x0800;
-        c.errorCode = 0x0009;
-        c.message = "BATTERY LOW";
-        bench.sim.setCondition(c);
+        bench.sim.setCondition({plcsim::Mode::Program, 0, 0x0800, 0x0009, "BATTERY LOW"});
         Driver driver(::plugin(plugin));
         DriveController *face = driver.controller();
         QVERIFY(face);
@@ -134,7 +129,7 @@ private slots:
 
         ControllerIdentity id;
         QVERIFY(face->readIdentity(&id).ok());
-        QTEST(id.model, "modelText");
+        QCOMPARE(id.model, QString::fromLatin1(bench.sim.model().modelText));
         ControllerStatus s;
         QVERIFY(face->readStatus(&s).ok());
         QCOMPARE(s.mode, QStringLiteral("PROGRAM"));
@@ -206,12 +201,7 @@ private slots:
 
     // "Beyond the end of the area" is no reason to shrink; a write that runs
     // off the end fails before any of it is written.
-    void areaEnd_data()
-    {
-        QTest::addColumn<QString>("plugin");
-        for (const QString &p : kPlugins)
-            QTest::newRow(qPrintable(p)) << p;
-    }
+    void areaEnd_data() { modelRows(QStringList{"default"}); }
     void areaEnd()
     {
         QFETCH(QString, plugin);
@@ -233,16 +223,8 @@ private slots:
         QCOMPARE(bench.sim.words(Area::D, 31500, 1268), QByteArray(2 * 1268, '\x55'));
     }
 
-    // Done when: 2,000 words read and written at D0 on every profile.
-    void largeTransfers_data()
-    {
-        QTest::addColumn<QString>("plugin");
-        QTest::addColumn<QString>("model");
-        for (const QString &p : kPlugins) {
-            for (const QString &m : plcsim::ControllerModel::names())
-                QTest::newRow(qPrintable(p + QLatin1Char(' ') + m)) << p << m;
-        }
-    }
+    // 2,000 words written and read at D0 on every profile.
+    void largeTransfers_data() { modelRows(plcsim::ControllerModel::names()); }
     void largeTransfers()
     {
         QFETCH(QString, plugin);
@@ -256,9 +238,14 @@ private slots:
         value.value = QVariant::fromValue(values);
         QCOMPARE(driver->WriteVariable(QStringLiteral("D0"), UInt16, value, 2000).errorCode, 0);
         QCOMPARE(bench.sim.word(Area::D, 1999), values.last());
+        const int before = bench.frames(plugin);
         const CLabelVariable r = driver->ReadVariable(QStringLiteral("D0"), UInt16, 2000);
         QCOMPARE(r.errorCode, 0);
         QCOMPARE(r.value.value<QList<unsigned short>>(), values);
+        // Commands as the model's read limit implies.
+        const QPair<int, int> halving = shrinkTo(plugin == QLatin1String("hostlink") ? 269 : 999,
+                                                 bench.sim.model().maxReadWords());
+        QCOMPARE(bench.frames(plugin) - before, halving.first + partsOf(2000, halving.second));
     }
 
 #ifdef PLCCTL_PROGRAM

@@ -1,5 +1,4 @@
-// What plcctl says about a controller: the doctor's controller step and the
-// info lines, from the named fields of the controller face.
+// The doctor's controller step, from the named fields of the controller face.
 
 #include "ControllerReport.h"
 #include "DoctorControllerStep.h"
@@ -61,24 +60,6 @@ private slots:
         QFETCH(QString, found);
         QVERIFY2(step.found.contains(found), qPrintable(step.found));
         QCOMPARE(step.check.isEmpty(), step.outcome == DoctorStep::Outcome::Passed);
-    }
-
-    void infoLines()
-    {
-        ControllerStatus s = status("PROGRAM", false, false, true);
-        s.errors << QStringLiteral("non-fatal error (flag bit 11): the program keeps running");
-        s.errorCode = 0x0009;
-        s.errorMessage = QStringLiteral("BATTERY LOW");
-        QCOMPARE(statusLines(s), QStringList({
-            "mode:        PROGRAM (the program does not run; outputs are off)",
-            "errors:      non-fatal error (flag bit 11): the program keeps running",
-            "             error code 0009",
-            "             message \"BATTERY LOW\""}));
-        ControllerIdentity id;
-        id.model = QStringLiteral("CJ2M-CPU33");
-        id.details.insert(QStringLiteral("dmWords"), 32768);
-        id.details.insert(QStringLiteral("emBanks"), 13);
-        QCOMPARE(identityLines(id).last(), QStringLiteral("memory:      DM 32768 words, EM banks 0-C"));
     }
 };
 
