@@ -223,7 +223,7 @@ QString CmdFinsNetLink::socketErrorText() const
     const auto error = tcpSocket ? tcpSocket->error() : QAbstractSocket::UnknownSocketError;
     switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
-        return QStringLiteral("connection refused: nothing listens on port %1").arg(hostPort);
+        return QStringLiteral("refused: the address answers, but nothing listens on port %1").arg(hostPort);
     case QAbstractSocket::SocketTimeoutError:
         return QStringLiteral("no TCP connection within %1 ms").arg(ConnectTimeoutMs);
     default:

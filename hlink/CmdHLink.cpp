@@ -177,6 +177,9 @@ CmdHLink::Result CmdHLink::exchange(const QByteArray &request, Kind kind, int wo
     if (check.verdict != HLinkFrame::Verdict::Accepted) {
         warnBadAnswer(tagAddress, check.failure, answer);
         record(Result::BadAnswer, QStringLiteral("%1 (%2)").arg(check.failure, unit), check.endCode, request, answer);
+        // An end code of the Host Link frame itself, not of the FINS command in it.
+        if (check.hostLinkEndCode)
+            m_last.step = QStringLiteral("frame");
         return Result::BadAnswer;
     }
     record(Result::Done, QString(), -1, request, answer);

@@ -219,6 +219,13 @@ int CmdHLinkMedium::Only_send(QByteArray frame)
     return 1;
 }
 
+QString CmdHLinkMedium::tcpErrorText() const
+{
+    if (tcpSocket && tcpSocket->error() == QAbstractSocket::ConnectionRefusedError)
+        return QStringLiteral("refused: the address answers, but nothing listens on port %1").arg(hostPort);
+    return tcpSocket ? tcpSocket->errorString() : QStringLiteral("no socket");
+}
+
 void CmdHLinkMedium::Ethconnected()
 {
 }

@@ -38,6 +38,8 @@ public:
     int Only_send(QByteArray frame);
 
     Medium activeMedium() const { return medium; }
+    // How the last TCP connect failed, in words.
+    QString tcpErrorText() const;
     int frameGapMs() const { return frameGap; }
     // Rest-of-answer limit for an answer of `answerChars` carrying `words` words.
     int restLimitMs(int words, int answerChars) const;

@@ -51,7 +51,7 @@ void LibHLink::connected(int result, const QString &where)
         return;
     }
     cmd.setLastOutcome(Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("connect"),
-                                     result == -3 ? QStringLiteral("no TCP connection to %1 (unit %2)").arg(where).arg(unit())
+                                     result == -3 ? QStringLiteral("no TCP connection to %1 (unit %2): %3").arg(where).arg(unit()).arg(cmd.tcpErrorText())
                                                   : QStringLiteral("could not open %1 (unit %2)").arg(where).arg(unit())));
 }
 
