@@ -76,6 +76,7 @@ private:
     // The one warning line of a transfer that had to shrink, once a part of
     // the new size has gone through.
     void reportShrink(const QString &tag, int perCommand);
+    bool linkReady();
 
     FinsLink &m_link;
     FinsLog &m_log;
