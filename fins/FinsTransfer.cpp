@@ -175,7 +175,8 @@ void FinsTransfer::reportShrink(const QString &tag, int perCommand)
 {
     if (m_shrunk.ok())
         return;
-    m_log.warn(FinsLog::Line::Shrunk, tag, perCommand, m_shrunk.answer, quint16(m_shrunk.endCode));
+    // The code proper: a controller in an error state adds its status flags.
+    m_log.warn(FinsLog::Line::Shrunk, tag, perCommand, m_shrunk.answer, quint16(m_shrunk.endCode & 0x7F3F));
     m_shrunk = Outcome::done();
 }
 

@@ -195,6 +195,8 @@ private slots:
                          partsOf(words, halving.second) + (round == 0 ? halving.first : 0));
             }
             QCOMPARE(log.messages(QtWarningMsg).size(), 1); // when it shrank, once
+            QVERIFY(log.messages(QtWarningMsg).first().contains(
+                QStringLiteral("Area=D0  len = %1 code = %2").arg(halving.second).arg(QString::number(code, 16).toUpper())));
             QCOMPARE(driver->DisConnectDrive(), 0);
         }
     }
