@@ -26,13 +26,15 @@ bool parityFrom(const QString &text, QSerialPort::Parity *parity)
     return true;
 }
 
+// The pause a controller may leave between characters at the slow rates;
+// 0 for the others, which keep the pause the line had.
 int frameGapFor(int baud)
 {
     switch (baud) {
     case 2400: return 10;
     case 4800: return 6;
     case 9600: return 3;
-    default: return 2;
+    default: return 0;
     }
 }
 
@@ -49,9 +51,8 @@ bool isLineRate(int baud)
 
 } // namespace
 
-HostLinkSerialLink::HostLinkSerialLink(const HostLinkConnectionText::Serial &settings, QObject *parent)
+HostLinkSerialLink::HostLinkSerialLink(QObject *parent)
     : QObject(parent)
-    , m_settings(settings)
 {
 }
 
@@ -79,9 +80,9 @@ int HostLinkSerialLink::open()
 
 void HostLinkSerialLink::applySettings()
 {
-    // Rates the port does not take leave its rate as it is; the pause
-    // between characters still follows the text.
-    m_frameGap = frameGapFor(m_settings.baud);
+    // Rates the port does not take leave its rate as it is.
+    if (frameGapFor(m_settings.baud) > 0)
+        m_frameGap = frameGapFor(m_settings.baud);
     if (isLineRate(m_settings.baud))
         m_port->setBaudRate(m_settings.baud);
     if (m_settings.dataBits >= 5 && m_settings.dataBits <= 8)

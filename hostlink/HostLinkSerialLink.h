@@ -18,8 +18,11 @@ class HostLinkSerialLink : public QObject, public HostLinkLink
     Q_OBJECT
 
 public:
-    explicit HostLinkSerialLink(const HostLinkConnectionText::Serial &settings, QObject *parent = nullptr);
+    explicit HostLinkSerialLink(QObject *parent = nullptr);
     ~HostLinkSerialLink() override;
+
+    // The port and settings the next open() uses.
+    void setSettings(const HostLinkConnectionText::Serial &settings) { m_settings = settings; }
 
     int open() override;
     int close() override;
