@@ -659,7 +659,8 @@ void TestHLinkPlugin::crossDriver()
     QFETCH(CLabelVariable, value);
     QFETCH(QList<quint16>, words);
     if (!testsupport::finsPlugin().isLoaded() || !testsupport::finsUdpPlugin().isLoaded())
-        QSKIP("the FINS plug-ins are not built");
+        PLC_SKIP_OR_FAIL_IN_CI("the FINS plug-ins do not load: " + testsupport::finsPlugin().errorString() + ' '
+                               + testsupport::finsUdpPlugin().errorString());
     const int elements = elementCount(type, value.value);
     const Place place = placeOf(address);
     Driver hlink;
