@@ -47,6 +47,7 @@ private:
     QSerialPort *m_port = nullptr;
     int m_baud = 0;
     int m_frameGap = 2;
+    bool m_hungUp = false; // the last wait saw the device hang up
 };
 
 #endif // HOSTLINKSERIALLINK_H
