@@ -73,6 +73,7 @@ int CmdFinsNetLink::DisConnectDrive()
 {
     if (!tcpSocket)
         return 1;
+    reconnectOn = false; // a link the host closed is not lost
     closing = true;
     tcpSocket->close();
     tcpSocket->disconnectFromHost();
@@ -92,6 +93,7 @@ int CmdFinsNetLink::deletetcpSocket()
         delete tcpSocket;
         tcpSocket = nullptr;
     }
+    unanswered.clear();
     return 0;
 }
 
@@ -272,12 +274,11 @@ CmdFinsNetLink::Exchange CmdFinsNetLink::transact(const QByteArray &request, QBy
         const Exchange result = nextFrame(deadline, &frame);
         if (result != Exchange::Done) {
             *answer = frame;
+            if (frame.isEmpty())
+                return result;
             // Something came: the controller answered, if badly.
-            if (result == Exchange::NoAnswer && !frame.isEmpty()) {
-                unanswered.clear();
-                return Exchange::BadAnswer;
-            }
-            return result;
+            unanswered.clear();
+            return result == Exchange::NotConnected ? result : Exchange::BadAnswer;
         }
         const quint32 command = FinsFrame::tcpCommand(frame);
         if (command == FinsFrame::ErrorNotice) {

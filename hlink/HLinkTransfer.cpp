@@ -27,13 +27,13 @@ void HLinkTransfer::restart()
     m_dropped = 0;
 }
 
-bool HLinkTransfer::ready(const QDeadlineTimer &firstByte)
+bool HLinkTransfer::ready(const QDeadlineTimer &reconnect)
 {
     m_reopened = false;
     if (m_lines.isUp())
         return true;
     m_unanswered.clear();
-    if (!m_lines.readyWithin(int(firstByte.remainingTime())))
+    if (!m_lines.readyWithin(int(reconnect.remainingTime())))
         return false;
     m_reopened = true;
     m_dropped = 0;
@@ -82,11 +82,11 @@ HLinkTransfer::Result HLinkTransfer::run(const QByteArray &frame, QByteArray *an
 {
     m_droppedNow = 0;
     m_noise = false;
-    HostLinkLink *line = m_lines.active();
-    const QDeadlineTimer firstByte(kFirstByteMs + (line ? line->lineTimeMs(frame.size()) : 0));
-    if (!ready(firstByte))
+    // A reconnect has a deadline of its own; the exchange's starts after it.
+    if (!ready(QDeadlineTimer(kFirstByteMs)))
         return Result::NoLink;
-    line = m_lines.active();
+    HostLinkLink *line = m_lines.active();
+    const QDeadlineTimer firstByte(kFirstByteMs + line->lineTimeMs(frame.size()));
     Result held = Result::Done;
     if (!awaitEarlierAnswer(line, firstByte, &held))
         return held;

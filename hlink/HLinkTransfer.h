@@ -36,7 +36,7 @@ public:
     void restart();
 
 private:
-    bool ready(const QDeadlineTimer &firstByte);
+    bool ready(const QDeadlineTimer &reconnect);
     bool awaitEarlierAnswer(HostLinkLink *line, const QDeadlineTimer &deadline, Result *why);
     void dropEarlier(const HostLinkPiece &piece);
     Result receive(HostLinkLink *line, const QByteArray &frame, const QDeadlineTimer &firstByte, int restMs,

@@ -94,6 +94,7 @@ int HostLinkTcpLink::close()
 {
     if (!m_socket)
         return 1;
+    m_settings.reconnect = false; // a link the host closed is not lost
     m_closing = true;
     m_socket->disconnectFromHost();
     if (m_socket->state() != QAbstractSocket::UnconnectedState && !m_socket->waitForDisconnected(ConnectTimeoutMs))
