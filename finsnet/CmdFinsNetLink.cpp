@@ -5,6 +5,7 @@
 
 #include "FinsFrame.h"
 #include "LinkWatch.h"
+#include "SocketIo.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ constexpr int kMaxBuffered = 64 * 1024;
 } // namespace
 
 CmdFinsNetLink::CmdFinsNetLink()
-    : FinsAreaTransfer(100, 0)
+    : FinsTcpPeer(100, 0)
 {
 }
 
@@ -150,8 +151,22 @@ bool CmdFinsNetLink::socketGone() const
 void CmdFinsNetLink::dropStale()
 {
     recvBuffer.clear();
-    if (tcpSocket && tcpSocket->bytesAvailable() > 0)
-        tcpSocket->read(tcpSocket->bytesAvailable());
+    QByteArray stale;
+    if (tcpSocket)
+        SocketIo::readAvailable(tcpSocket, tcpSocket->socketDescriptor(), &stale);
+}
+
+// Waits for more of the answer and takes what came in one read, on the
+// descriptor (see SocketIo); bytes Qt already holds are taken at once.
+void CmdFinsNetLink::receiveMore(const QDeadlineTimer &deadline)
+{
+    const qintptr descriptor = tcpSocket->socketDescriptor();
+    if (tcpSocket->QIODevice::bytesAvailable() == 0)
+        SocketIo::waitReadable(descriptor, deadline);
+    SocketIo::readAvailable(tcpSocket, descriptor, &recvBuffer);
+    // Nobody asked for this much: it is stale, and keeping it would only grow.
+    if (recvBuffer.size() > kMaxBuffered)
+        recvBuffer.clear();
 }
 
 CmdFinsNetLink::Exchange CmdFinsNetLink::sendFrame(const QByteArray &frame)
@@ -159,9 +174,11 @@ CmdFinsNetLink::Exchange CmdFinsNetLink::sendFrame(const QByteArray &frame)
     if (socketGone())
         return Exchange::NotConnected;
     dropStale();
-    if (tcpSocket->write(frame) != frame.size())
+    // Dropping what came may have found the connection closed.
+    if (socketGone())
+        return Exchange::NotConnected;
+    if (!SocketIo::writeAll(tcpSocket, tcpSocket->socketDescriptor(), frame, ExchangeTimeoutMs))
         return Exchange::BadAnswer;
-    tcpSocket->flush();
     return Exchange::Done;
 }
 
@@ -192,9 +209,7 @@ CmdFinsNetLink::Exchange CmdFinsNetLink::nextFrame(const QDeadlineTimer &deadlin
             return Exchange::NotConnected;
         if (deadline.hasExpired())
             return Exchange::NoAnswer;
-        tcpSocket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-        if (tcpSocket)
-            myreadyRead();
+        receiveMore(deadline);
     }
 }
 
@@ -301,4 +316,17 @@ void CmdFinsNetLink::warnDeadLink() const
 QString CmdFinsNetLink::peer() const
 {
     return QStringLiteral("%1:%2").arg(hostAddress.toString()).arg(hostPort);
+}
+
+QString CmdFinsNetLink::socketErrorText() const
+{
+    const auto error = tcpSocket ? tcpSocket->error() : QAbstractSocket::UnknownSocketError;
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return QStringLiteral("refused: the address answers, but nothing listens on port %1").arg(hostPort);
+    case QAbstractSocket::SocketTimeoutError:
+        return QStringLiteral("no TCP connection within %1 ms").arg(ConnectTimeoutMs);
+    default:
+        return tcpSocket ? tcpSocket->errorString() : QStringLiteral("no socket");
+    }
 }

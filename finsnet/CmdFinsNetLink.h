@@ -17,11 +17,11 @@
 #include <QObject>
 #include <QString>
 
-#include "FinsAreaTransfer.h"
+#include "FinsTcpPeer.h"
 
 class QTcpSocket;
 
-class CmdFinsNetLink : public QObject, public FinsAreaTransfer
+class CmdFinsNetLink : public QObject, public FinsTcpPeer
 {
     Q_OBJECT
 
@@ -64,11 +64,14 @@ protected:
     // answer dropped for carrying other node numbers.
     Exchange transact(const QByteArray &request, QByteArray *answer, QByteArray *misrouted);
     QString peer() const;
+    // How the last connect failed, in words.
+    QString socketErrorText() const;
 
     bool reconnectOn = false;
 
 private:
     void dropStale();
+    void receiveMore(const QDeadlineTimer &deadline);
     bool socketGone() const;
     bool awaitEarlierAnswer(const QDeadlineTimer &deadline, Exchange *why);
     void warnDeadLink() const;

@@ -1,5 +1,7 @@
 #include "HLinkFrame.h"
 
+#include "HostLinkFcs.h"
+
 namespace HLinkFrame {
 namespace {
 
@@ -55,11 +57,7 @@ QString latin(const QByteArray &bytes)
 
 unsigned char fcs(const QByteArray &data, int n)
 {
-    unsigned char x = 0;
-    const int end = qMin(n, data.size());
-    for (int i = 0; i < end; ++i)
-        x ^= static_cast<unsigned char>(data.at(i));
-    return x;
+    return HostLinkFcs::of(data, n);
 }
 
 unsigned short hexChar(unsigned short value)
@@ -152,42 +150,6 @@ int expectedAnswerLength(const QByteArray &request)
     return AnswerOverhead + 4 * expectedDataWords(request);
 }
 
-int frameEnd(const QByteArray &buffer)
-{
-    const int at = buffer.indexOf(kTerminator);
-    return at < 0 ? -1 : at + 2;
-}
-
-bool appendReceived(QByteArray *buffer, const QByteArray &bytes)
-{
-    bool noise = false;
-    *buffer += bytes;
-    if (!buffer->isEmpty() && buffer->at(0) != '@') {
-        const int at = buffer->indexOf('@');
-        buffer->remove(0, at < 0 ? buffer->size() : at);
-        noise = true;
-    }
-    while (buffer->size() > ReceiveCap && frameEnd(*buffer) < 0) {
-        const int at = buffer->indexOf('@', 1);
-        buffer->remove(0, at < 0 ? buffer->size() : at);
-        noise = true;
-    }
-    return noise;
-}
-
-bool takeFrame(QByteArray *buffer, QByteArray *frame, bool *noise)
-{
-    const int end = frameEnd(*buffer);
-    if (end < 0)
-        return false;
-    // A cut-off answer followed by a whole one: the last "@" starts the frame.
-    const int start = buffer->lastIndexOf('@', end - 1);
-    *noise = start != 0;
-    *frame = start < 0 ? QByteArray() : buffer->mid(start, end - start);
-    buffer->remove(0, end);
-    return true;
-}
-
 AnswerCheck checkAnswer(const QByteArray &answer, const QByteArray &request)
 {
     if (!answer.endsWith(kTerminator))
@@ -207,8 +169,12 @@ AnswerCheck checkAnswer(const QByteArray &answer, const QByteArray &request)
         return foreign(QStringLiteral("unit %1").arg(latin(body.mid(1, 2))));
     if (body.mid(3, 2) != "FA")
         return failed(QStringLiteral("header code %1").arg(latin(body.mid(3, 2))));
-    if (body.mid(5, 2) != "00")
-        return failed(QStringLiteral("Host Link end code %1").arg(latin(body.mid(5, 2))));
+    if (body.mid(5, 2) != "00") {
+        AnswerCheck check = failed(QStringLiteral("Host Link end code %1").arg(latin(body.mid(5, 2))));
+        check.endCode = int(body.mid(5, 2).toUInt(nullptr, 16));
+        check.hostLinkEndCode = true;
+        return check;
+    }
     if (bodySize < AnswerDataPos)
         return failed(QStringLiteral("answer too short (%1 characters)").arg(answer.size()));
     if (body.mid(AnswerSidPos, 2) != request.mid(RequestSidPos, 2))
@@ -220,8 +186,11 @@ AnswerCheck checkAnswer(const QByteArray &answer, const QByteArray &request)
         return failed(QStringLiteral("FINS end code %1 not hex").arg(latin(body.mid(AnswerEndCodePos, 4))));
     // Bit 7 of the main code (relay error) and bits 6-7 of the sub code (CPU
     // unit status) are flags; "0040" still means the command completed.
-    if ((endCode & 0x7F3F) != 0)
-        return failed(QStringLiteral("FINS end code %1").arg(latin(body.mid(AnswerEndCodePos, 4))));
+    if ((endCode & 0x7F3F) != 0) {
+        AnswerCheck check = failed(QStringLiteral("FINS end code %1").arg(latin(body.mid(AnswerEndCodePos, 4))));
+        check.endCode = int(endCode);
+        return check;
+    }
     const QByteArray data = body.mid(AnswerDataPos);
     const int words = expectedDataWords(request);
     if (data.size() != 4 * words)

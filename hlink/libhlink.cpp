@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "ReconnectOption.h"
+#include "HostLinkConnectionText.h"
 #include "WordLayout.h"
 
 LibHLink::LibHLink()
@@ -15,6 +15,7 @@ LibHLink::~LibHLink() = default;
 void LibHLink::setDebug(bool on)
 {
     cmd.debugOn = on;
+    m_controllerLog.setDebug(on);
 }
 
 // --------------------------------------------------------------- connection
@@ -23,49 +24,52 @@ void LibHLink::setDebug(bool on)
 // has no colon); its only other field may be reconnect=on|off.
 int LibHLink::ConnectDrive(QString connection)
 {
-    if (connection.section(QLatin1Char(','), 0, 0).contains(QLatin1Char(':'))) {
-        QString address, hostPort = connection;
-        int port = 0;
-        bool reconnect = false;
-        if (!ReconnectOption::take(&hostPort, &reconnect) || !splitHostPort(hostPort, &address, &port))
-            return -1;
-        const int result = cmd.EthConnectDrive(address, port);
-        cmd.setReconnect(reconnect);
-        return result;
+    HostLinkConnectionText::Settings settings;
+    QString reason;
+    const int parsed = HostLinkConnectionText::parse(connection, &settings, &reason);
+    if (parsed != 0) {
+        Outcome refused = Outcome::make(Outcome::Kind::Refused, QStringLiteral("text"), reason);
+        refused.refusedCode = 1;
+        cmd.setLastOutcome(refused);
+        return parsed;
     }
-    if (connection.contains(QLatin1Char(',')))
-        return connectSerial(connection);
-    return -4;
+    m_where = settings.serial
+        ? QVariantMap{{QStringLiteral("port"), settings.line.port}, {QStringLiteral("baud"), settings.line.baud}}
+        : QVariantMap{{QStringLiteral("address"), settings.tcp.address}, {QStringLiteral("port"), settings.tcp.port}};
+    const int result = cmd.connect(settings);
+    m_controllerLog.setPeer(settings.serial ? settings.line.port : settings.tcp.address,
+                            settings.serial ? settings.line.baud : settings.tcp.port);
+    m_controllerCore.resetSid();
+    if (result == 0)
+        cmd.setLastOutcome(Outcome::done());
+    else
+        cmd.setLastOutcome(Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("connect"),
+                                         QStringLiteral("%1 (unit %2)").arg(cmd.lines().error()).arg(unit())));
+    return result;
 }
 
-// port name, baud rate, data bits, stop bits, parity
-int LibHLink::connectSerial(const QString &connection)
+QString LibHLink::checkConnectionText(const QString &text) const
 {
-    const QStringList fields = connection.split(QLatin1Char(','));
-    auto number = [&fields](int i) { return i < fields.size() ? fields.at(i).trimmed().toInt() : 0; };
-    const QString portName = fields.at(0);
-    const int baudRate = number(1);
-    const int dataBits = number(2);
-    const int stopBits = number(3);
-    const QString parity = fields.size() > 4 ? fields.at(4) : QString();
-    if (portName.isEmpty() || baudRate == 0 || dataBits == 0 || stopBits == 0)
-        return -1;
-    return cmd.serialConnectDrive(portName, baudRate, dataBits, stopBits, parity);
+    HostLinkConnectionText::Settings settings;
+    QString reason;
+    return HostLinkConnectionText::parse(text, &settings, &reason) == 0 ? QString() : reason;
+}
+
+QVariantMap LibHLink::addressing() const
+{
+    QVariantMap map = m_where;
+    map.insert(QStringLiteral("unit"), unit());
+    return map;
 }
 
 int LibHLink::DisConnectDrive()
 {
-    switch (cmd.activeMedium()) {
-    case CmdHLink::TcpMedium: return cmd.EthDisConnectDrive();
-    case CmdHLink::SerialMedium: return cmd.serialDisConnectDrive();
-    case CmdHLink::NoMedium: break;
-    }
-    return 1;
+    return cmd.lines().disconnect();
 }
 
 int LibHLink::DestroyFree()
 {
-    return cmd.DestroyFree();
+    return cmd.lines().destroy();
 }
 
 // ----------------------------------------------------- words as hex digits

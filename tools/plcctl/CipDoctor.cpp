@@ -80,7 +80,6 @@ int CipDoctor::run()
         printError(QStringLiteral("this plug-in has no diagnostics face; doctor cannot check it"));
         return ExitSetup;
     }
-    takeDriverLines();
     const bool connected = syntax() && reach() && session();
     bool readOk = false;
     if (connected) {
@@ -139,7 +138,6 @@ bool CipDoctor::session()
     timer.start();
     const int result = m_driver->ConnectDrive(m_connection);
     const qint64 elapsed = timer.elapsed();
-    takeDriverLines();
     if (result == 0) {
         const QVariantMap a = m_diag->addressing();
         add(step("session", "EtherNet/IP session", DoctorStep::Outcome::Passed,
@@ -163,7 +161,6 @@ void CipDoctor::identity()
 {
     ControllerIdentity id;
     const Outcome o = m_controller->readIdentity(&id);
-    takeDriverLines();
     if (!o.ok()) {
         add(step("identity", "controller identity", DoctorStep::Outcome::Warning, o.reason,
                  QStringLiteral("the controller answers variables, but not ListIdentity")));
@@ -190,7 +187,6 @@ bool CipDoctor::read()
     timer.start();
     CLabelVariable result = m_driver->ReadVariable(name, DataType(type), 1);
     const qint64 elapsed = timer.elapsed();
-    takeDriverLines();
     const Outcome o = m_diag->lastOutcome();
     if (result.errorCode == 0) {
         add(step("read", "test read", DoctorStep::Outcome::Passed,

@@ -10,7 +10,7 @@
 
 namespace plcctl {
 
-enum class Command { None, Info, Read, Write, Watch, Doctor };
+enum class Command { None, Info, Read, Write, Watch, Doctor, Clock };
 
 // One tag of a watch list: ADDRESS:TYPE[:COUNT].
 struct TagSpec {
@@ -42,6 +42,9 @@ struct CtlArguments {
     QList<TagSpec> tags;     // watch
 
     QString probe;           // doctor of cip: NAME[:TYPE] of the test read
+    // clock
+    QString clockSet;        // --set: "now" or a time text; empty: read the clock
+    bool yes = false;        // --yes: write without asking
 };
 
 struct ParseResult {

@@ -3,7 +3,10 @@
 
 #include "CDriveBaseClass.h"
 #include "Console.h"
+#include "ControllerSession.h"
 #include "DoctorSession.h"
+#include "DriveDiagnostics.h"
+#include "EndCodeText.h"
 #include "JsonLine.h"
 #include "PluginLoader.h"
 #include "ReconnectText.h"
@@ -65,7 +68,7 @@ CtlSession::CtlSession(const CtlArguments &args, const QString &programDir)
 int CtlSession::run()
 {
     const bool doctoring = m_args.command == Command::Doctor;
-    installTraceOutput(m_args.trace, doctoring);
+    installTraceOutput(m_args.trace);
     const int opened = doctoring ? load() : open();
     if (opened != ExitOk)
         return opened;
@@ -73,6 +76,7 @@ int CtlSession::run()
     switch (m_args.command) {
     case Command::Info: status = info(); break;
     case Command::Doctor: status = doctor(); break;
+    case Command::Clock: status = runClock(m_driver, m_args); break;
     case Command::Read: status = read(); break;
     case Command::Write: status = write(); break;
     case Command::Watch:
@@ -107,12 +111,11 @@ int CtlSession::load()
     if (m_args.trace)
         m_driver->DebugCmd(StartDebug); // before connecting, so the handshake shows too
 
-    m_unit = m_args.unit;
+    // Controllers leave the factory as Host Link unit 0: so does plcctl,
+    // whatever the plug-in's own default.
+    m_unit = m_args.unitGiven ? m_args.unit : QStringLiteral("0");
     m_connection = m_args.connect;
     if (m_connection.isEmpty()) {
-        // The simulator answers the unit the user asked for, else unit 0.
-        if (!m_args.unitGiven)
-            m_unit = QStringLiteral("0");
         QString error;
         m_connection = m_simulator.start(m_driverName, m_unit.toInt(), &error);
         if (m_connection.isEmpty()) {
@@ -123,14 +126,12 @@ int CtlSession::load()
         printNote(QStringLiteral("plcctl: no --connect given: using the built-in simulator, %1")
                       .arg(m_simulator.description()));
     }
-    if (!m_unit.isEmpty())
-        m_driver->SetConnectPar(m_unit);
+    m_driver->SetConnectPar(m_unit);
     return ExitOk;
 }
 
 int CtlSession::connect()
 {
-    takeDriverWords();
     QElapsedTimer timer;
     timer.start();
     const bool watching = m_args.command == Command::Watch;
@@ -138,7 +139,7 @@ int CtlSession::connect()
     if (result == 0)
         return ExitOk;
     const QString meaning = connectMeaning(result, m_driverName);
-    QStringList words = takeDriverWords();
+    QStringList words = driverWords();
     if (result == -2 || result == -3)
         words.append(QStringLiteral("it gave up after %1 ms").arg(timer.elapsed()));
     printError(QStringLiteral("cannot connect %1 to '%2': ConnectDrive returned %3 (%4)%5")
@@ -157,11 +158,9 @@ int CtlSession::connect()
 
 int CtlSession::doctor()
 {
-    // The plug-in's default unit is 1 until SetConnectPar says otherwise.
-    const int unit = m_unit.isEmpty() ? 1 : m_unit.toInt();
     if (m_driverName == QLatin1String("CipNet"))
         return CipDoctor(m_driver, m_connection, m_args.probe, m_simulated, m_args.json).run();
-    return DoctorSession(m_driver, m_driverName, m_connection, unit, m_simulated, m_args.json).run();
+    return DoctorSession(m_driver, m_driverName, m_connection, m_unit.toInt(), m_simulated, m_args.json).run();
 }
 
 void CtlSession::close()
@@ -176,17 +175,19 @@ int CtlSession::info()
 {
     const QString version = m_driver->getversion_number();
     const QString build = m_driver->DebugCmd(GetVersion);
+    JsonLine json;
+    json.text(QStringLiteral("op"), QStringLiteral("info"))
+        .text(QStringLiteral("driver"), m_driverName)
+        .text(QStringLiteral("version"), version)
+        .text(QStringLiteral("buildVersion"), build)
+        .text(QStringLiteral("plugin"), m_pluginPath)
+        .text(QStringLiteral("connection"), m_connection)
+        .boolean(QStringLiteral("simulator"), m_simulated);
+    QStringList controller;
+    const int status = describeController(m_driver, &controller, &json) ? ExitOk : ExitFailed;
     if (m_args.json) {
-        printOut(JsonLine()
-                     .text(QStringLiteral("op"), QStringLiteral("info"))
-                     .text(QStringLiteral("driver"), m_driverName)
-                     .text(QStringLiteral("version"), version)
-                     .text(QStringLiteral("buildVersion"), build)
-                     .text(QStringLiteral("plugin"), m_pluginPath)
-                     .text(QStringLiteral("connection"), m_connection)
-                     .boolean(QStringLiteral("simulator"), m_simulated)
-                     .toString());
-        return ExitOk;
+        printOut(json.toString());
+        return status;
     }
     printOut(QStringLiteral("driver:      %1").arg(m_driverName));
     printOut(QStringLiteral("version:     %1").arg(version));
@@ -194,7 +195,16 @@ int CtlSession::info()
     printOut(QStringLiteral("plug-in:     %1").arg(m_pluginPath));
     printOut(QStringLiteral("connection:  %1%2")
                  .arg(m_connection, m_simulated ? QStringLiteral(" (built-in simulator)") : QString()));
-    return ExitOk;
+    for (const QString &line : controller)
+        printOut(line);
+    return status;
+}
+
+// How the plug-in's last call went, in words, from its diagnostics face.
+QStringList CtlSession::driverWords() const
+{
+    const DriveDiagnostics *face = qobject_cast<DriveDiagnostics *>(dynamic_cast<QObject *>(m_driver));
+    return face ? outcomeWords(face->lastOutcome(), m_driverName == QLatin1String("HLink")) : QStringList();
 }
 
 void CtlSession::reportFailure(const QString &what, int errorCode, const QStringList &words)
@@ -204,12 +214,11 @@ void CtlSession::reportFailure(const QString &what, int errorCode, const QString
 
 int CtlSession::read()
 {
-    takeDriverWords();
     QElapsedTimer timer;
     timer.start();
     const CLabelVariable result = m_driver->ReadVariable(m_args.address, DataType(m_args.type), m_args.count);
     const QStringList words =
-        result.errorCode != 0 ? withWait(takeDriverWords(), result.errorCode, timer.elapsed()) : QStringList();
+        result.errorCode != 0 ? withWait(driverWords(), result.errorCode, timer.elapsed()) : QStringList();
     if (m_args.json)
         printOut(resultJson(QStringLiteral("read"), m_args.address, m_args.type, m_args.count, result,
                             words.isEmpty() ? QString() : driverSaidJson(words)));
@@ -237,14 +246,13 @@ int CtlSession::write()
     const QString title = tagTitle(m_args.address, m_args.type, m_args.count);
     const QString written = formatValues(value, m_args.type).join(QLatin1Char(' '));
 
-    takeDriverWords();
     QElapsedTimer timer;
     timer.start();
     const CLabelVariable result = m_driver->WriteVariable(m_args.address, DataType(m_args.type), value, m_args.count);
-    const QStringList writeWords = withWait(takeDriverWords(), result.errorCode, timer.restart());
+    const QStringList writeWords = withWait(driverWords(), result.errorCode, timer.restart());
     // Read back whatever the write did: after a failure it shows what the PLC holds now.
     const CLabelVariable back = m_driver->ReadVariable(m_args.address, DataType(m_args.type), m_args.count);
-    const QStringList backWords = withWait(takeDriverWords(), back.errorCode, timer.elapsed());
+    const QStringList backWords = withWait(driverWords(), back.errorCode, timer.elapsed());
     const bool matches = result.errorCode == 0 && back.errorCode == 0 && sameElements(value, back, m_args.type);
 
     if (m_args.json) {

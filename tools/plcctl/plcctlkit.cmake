@@ -7,11 +7,12 @@ add_library(plcctlkit STATIC
   ${PLCCTL_DIR}/ValueText.h ${PLCCTL_DIR}/ValueText.cpp
   ${PLCCTL_DIR}/CtlArguments.h ${PLCCTL_DIR}/CtlArguments.cpp
   ${PLCCTL_DIR}/JsonLine.h ${PLCCTL_DIR}/JsonLine.cpp
+  ${PLCCTL_DIR}/ControllerReport.h ${PLCCTL_DIR}/ControllerReport.cpp
+  ${PLCCTL_DIR}/DoctorControllerStep.h ${PLCCTL_DIR}/DoctorControllerStep.cpp
   ${PLCCTL_DIR}/ResultReport.h ${PLCCTL_DIR}/ResultReport.cpp
   ${PLCCTL_DIR}/EndCodeText.h ${PLCCTL_DIR}/EndCodeText.cpp
   ${PLCCTL_DIR}/DoctorStep.h ${PLCCTL_DIR}/DoctorStep.cpp
-  ${PLCCTL_DIR}/ConnectionCheck.h ${PLCCTL_DIR}/ConnectionCheck.cpp
-  ${PLCCTL_DIR}/DoctorFindings.h ${PLCCTL_DIR}/DoctorFindings.cpp ${PLCCTL_DIR}/DoctorReadStep.cpp
+  ${PLCCTL_DIR}/DoctorAdvice.h ${PLCCTL_DIR}/DoctorAdvice.cpp
   ${PLCCTL_DIR}/WatchTable.h ${PLCCTL_DIR}/WatchTable.cpp
   ${PLCCTL_DIR}/PluginLoader.h ${PLCCTL_DIR}/PluginLoader.cpp
   ${PLCCTL_DIR}/ReconnectText.h ${PLCCTL_DIR}/ReconnectText.cpp

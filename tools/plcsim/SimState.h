@@ -6,6 +6,7 @@
 // guarded by `mutex`, since tests read and change it from their own thread.
 
 #include "CipVariables.h"
+#include "ControllerModel.h"
 #include "MemoryImage.h"
 #include "PlcSimulator.h"
 
@@ -31,6 +32,16 @@ struct SimState
     CipVariables cip = CipVariables::defaults(); // EtherNet/IP variables by name
     QHash<int, FinsTcpSession *> finsNodes; // client nodes held by open FINS/TCP connections
     std::function<void(const QString &)> trace; // called on the simulator thread
+    ControllerModel model = defaultModel();
+    ControllerCondition condition;
+    qint64 clockOffsetMs = 0; // the controller's clock minus the local time
+
+    static ControllerModel defaultModel()
+    {
+        ControllerModel m;
+        ControllerModel::byName(QStringLiteral("default"), &m);
+        return m;
+    }
 };
 
 // Monotonic clock in nanoseconds, shared by all pacing and delays.

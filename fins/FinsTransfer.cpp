@@ -1,0 +1,272 @@
+#include "FinsTransfer.h"
+
+#include "FinsAnswer.h"
+#include "FinsCommand.h"
+#include "FinsSplit.h"
+
+namespace {
+
+Outcome notConnected()
+{
+    return Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("send"), QStringLiteral("not connected"));
+}
+
+Outcome badRequest()
+{
+    return Outcome::make(Outcome::Kind::BadAnswer, QStringLiteral("request"), QStringLiteral("a negative count"));
+}
+
+// 1001 command too long, 1002 command too short, 110B response too long:
+// the part does not fit this controller (1104 is the end of the area).
+bool isTooLong(int endCode)
+{
+    const int proper = endCode & 0x7F3F;
+    return endCode >= 0 && (proper == 0x1001 || proper == 0x1002 || proper == 0x110B);
+}
+
+// The check's verdict with the frames the link saw.
+Outcome withFrames(Outcome checked, const Outcome &exchanged)
+{
+    checked.request = exchanged.request;
+    checked.answer = exchanged.answer;
+    return checked;
+}
+
+} // namespace
+
+FinsTransfer::FinsTransfer(FinsLink &link, FinsLog &log)
+    : m_link(link)
+    , m_log(log)
+{
+}
+
+Outcome FinsTransfer::finish(Outcome outcome)
+{
+    m_last = outcome;
+    return outcome;
+}
+
+bool FinsTransfer::linkReady()
+{
+    bool reopened = false;
+    const bool ready = m_link.ready(&reopened);
+    if (reopened)
+        resetSid();
+    return ready;
+}
+
+Outcome FinsTransfer::readWords(int area, int word, int words, const QString &tag, QByteArray *out)
+{
+    if (!linkReady())
+        return finish(notConnected());
+    if (words < 0)
+        return finish(badRequest());
+    // The caller gets all of the data or none of it.
+    QByteArray collected;
+    const FinsCommand::Nodes nodes = m_link.nodes();
+    m_shrunk = Outcome::done();
+    int done = 0;
+    do {
+        const FinsSplit::Part part = FinsSplit::words(word + done, words - done, m_limits.readWords).first();
+        const QByteArray command =
+            FinsCommand::readCommand(nodes.plc, nodes.ours, nextSid(), area, part.word, part.count);
+        const Outcome outcome = readPart(command, 2 * part.count, tag, &collected, part.count > 1);
+        if (shrinks(outcome, part.count, 1, &m_limits.readWords))
+            continue;
+        if (!outcome.ok())
+            return finish(outcome);
+        reportShrink(tag, m_limits.readWords);
+        done += part.count;
+    } while (done < words);
+    out->append(collected);
+    return finish(Outcome::done());
+}
+
+Outcome FinsTransfer::writeWords(int area, int word, const QByteArray &bytes, const QString &tag)
+{
+    if (!linkReady())
+        return finish(notConnected());
+    m_shrunk = Outcome::done();
+    const int words = bytes.size() / 2;
+    // The last part alone first, halved until the controller takes it.
+    FinsSplit::Part last;
+    Outcome outcome;
+    do {
+        last = FinsSplit::words(word, words, m_limits.writeWords).last();
+        outcome = writeWordPart(area, last, bytes.mid(2 * last.offset, 2 * last.count), tag);
+    } while (shrinks(outcome, last.count, 1, &m_limits.writeWords));
+    if (outcome.ok())
+        reportShrink(tag, m_limits.writeWords);
+    if (!outcome.ok() || last.offset == 0)
+        return finish(outcome);
+    // Then the rest in address order.
+    int done = 0;
+    while (done < last.offset) {
+        const FinsSplit::Part part = FinsSplit::words(word + done, last.offset - done, m_limits.writeWords).first();
+        outcome = writeWordPart(area, part, bytes.mid(2 * done, 2 * part.count), tag);
+        if (shrinks(outcome, part.count, 1, &m_limits.writeWords))
+            continue;
+        if (!outcome.ok())
+            return finish(outcome);
+        reportShrink(tag, m_limits.writeWords);
+        done += part.count;
+    }
+    return finish(Outcome::done());
+}
+
+Outcome FinsTransfer::writeWordPart(int area, const FinsSplit::Part &part, const QByteArray &bytes, const QString &tag)
+{
+    const FinsCommand::Nodes nodes = m_link.nodes();
+    const QByteArray command = FinsCommand::writeWordsCommand(nodes.plc, nodes.ours, nextSid(), area, part.word, bytes);
+    return writePart(command, 2 * part.count, false, tag, part.count > 1);
+}
+
+Outcome FinsTransfer::writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag)
+{
+    if (!linkReady())
+        return finish(notConnected());
+    if (bit < 0)
+        return finish(badRequest());
+    m_shrunk = Outcome::done();
+    FinsSplit::Part last;
+    Outcome outcome;
+    do {
+        last = FinsSplit::bits(word, bit, flags.size(), m_limits.writeBits).last();
+        outcome = writeBitPart(bitArea, last, flags.mid(last.offset, last.count), tag);
+    } while (shrinks(outcome, last.count, 16, &m_limits.writeBits));
+    if (outcome.ok())
+        reportShrink(tag, m_limits.writeBits);
+    if (!outcome.ok() || last.offset == 0)
+        return finish(outcome);
+    int done = 0;
+    while (done < last.offset) {
+        // bit + done names the first bit not yet written (16 and above are later words).
+        const FinsSplit::Part part = FinsSplit::bits(word, bit + done, last.offset - done, m_limits.writeBits).first();
+        outcome = writeBitPart(bitArea, part, flags.mid(done, part.count), tag);
+        if (shrinks(outcome, part.count, 16, &m_limits.writeBits))
+            continue;
+        if (!outcome.ok())
+            return finish(outcome);
+        reportShrink(tag, m_limits.writeBits);
+        done += part.count;
+    }
+    return finish(Outcome::done());
+}
+
+Outcome FinsTransfer::writeBitPart(int bitArea, const FinsSplit::Part &part, const QByteArray &flags,
+                                   const QString &tag)
+{
+    const FinsCommand::Nodes nodes = m_link.nodes();
+    const QByteArray command =
+        FinsCommand::writeBitsCommand(nodes.plc, nodes.ours, nextSid(), bitArea, part.word, part.bit, flags);
+    return writePart(command, part.count, true, tag, part.count > 16);
+}
+
+bool FinsTransfer::shrinks(const Outcome &outcome, int tried, int unit, int *limit)
+{
+    if (outcome.kind != Outcome::Kind::EndCode || !isTooLong(outcome.endCode) || tried <= unit)
+        return false;
+    *limit = qMax(unit, tried / 2 / unit * unit);
+    m_shrunk = outcome;
+    return true;
+}
+
+void FinsTransfer::reportShrink(const QString &tag, int perCommand)
+{
+    if (m_shrunk.ok())
+        return;
+    // The code proper: a controller in an error state adds its status flags.
+    m_log.warn(FinsLog::Line::Shrunk, tag, perCommand, m_shrunk.answer, quint16(m_shrunk.endCode & 0x7F3F));
+    m_shrunk = Outcome::done();
+}
+
+Outcome FinsTransfer::command(quint16 commandCode, const QByteArray &parameters, const QString &what, int dataBytes,
+                              QByteArray *data)
+{
+    if (!linkReady())
+        return finish(notConnected());
+    const QByteArray command = FinsCommand::command(m_link.nodes(), nextSid(), commandCode, parameters);
+    m_log.trace(FinsLog::Line::ReadCommand, what, parameters.size(), m_link.wireFrame(command));
+    QByteArray answer;
+    const Outcome exchanged = m_link.exchange(command, FinsExchangeContext{&m_log, what, parameters.size()}, &answer);
+    m_log.trace(FinsLog::Line::Response, what, parameters.size(), exchanged.answer);
+    if (!exchanged.ok())
+        return finish(exchanged);
+    const Outcome checked = withFrames(FinsAnswer::check(command, answer, dataBytes), exchanged);
+    if (checked.ok() && data)
+        *data = FinsAnswer::data(answer);
+    return finish(checked);
+}
+
+Outcome FinsTransfer::probeRead(int area, int word, const QString &tag)
+{
+    const FinsCommand::Nodes nodes = m_link.nodes();
+    const QByteArray command = FinsCommand::readCommand(nodes.plc, nodes.ours, nextSid(), area, word, 1);
+    m_log.trace(FinsLog::Line::ReadCommand, tag, 2, m_link.wireFrame(command));
+    QByteArray answer;
+    const Outcome exchanged = m_link.exchange(command, FinsExchangeContext{&m_log, tag, 2}, &answer);
+    m_log.trace(FinsLog::Line::Response, tag, 2, exchanged.answer);
+    return finish(exchanged);
+}
+
+Outcome FinsTransfer::readPart(const QByteArray &command, int byteLen, const QString &tag, QByteArray *out,
+                               bool mayShrink)
+{
+    m_log.trace(FinsLog::Line::ReadCommand, tag, byteLen, m_link.wireFrame(command));
+    QByteArray answer;
+    Outcome exchanged = m_link.exchange(command, FinsExchangeContext{&m_log, tag, byteLen}, &answer);
+    m_log.trace(FinsLog::Line::Response, tag, byteLen, exchanged.answer);
+    if (exchanged.kind == Outcome::Kind::NotConnected)
+        return exchanged;
+    if (!exchanged.ok() && (exchanged.answer.isEmpty() || exchanged.step == QLatin1String("nodes"))) {
+        // Answers for other node numbers have been named by the link already.
+        if (exchanged.step != QLatin1String("nodes"))
+            m_log.warn(FinsLog::Line::EmptyAnswer, tag, byteLen, exchanged.answer);
+        exchanged.kind = Outcome::Kind::NoAnswer;
+        return exchanged;
+    }
+    if (!exchanged.ok()) {
+        m_log.warn(FinsLog::Line::BadLength, tag, byteLen, exchanged.answer);
+        exchanged.kind = Outcome::Kind::BadAnswer;
+        return exchanged;
+    }
+    FinsAnswer::Fault fault = FinsAnswer::Fault::None;
+    const Outcome checked = withFrames(FinsAnswer::check(command, answer, byteLen, &fault), exchanged);
+    switch (fault) {
+    case FinsAnswer::Fault::None: out->append(FinsAnswer::data(answer)); break;
+    case FinsAnswer::Fault::Nodes: m_log.warn(FinsLog::Line::BadNodes, tag, byteLen, exchanged.answer); break;
+    case FinsAnswer::Fault::EndCode:
+        if (!mayShrink || !isTooLong(checked.endCode))
+            m_log.warn(FinsLog::Line::BadEndCode, tag, byteLen, exchanged.answer, quint16(checked.endCode));
+        break;
+    case FinsAnswer::Fault::Malformed:
+    case FinsAnswer::Fault::Length: m_log.warn(FinsLog::Line::BadLength, tag, byteLen, exchanged.answer); break;
+    }
+    return checked;
+}
+
+Outcome FinsTransfer::writePart(const QByteArray &command, int itemCount, bool bits, const QString &tag,
+                                bool mayShrink)
+{
+    m_log.trace(bits ? FinsLog::Line::WriteCommand : FinsLog::Line::WordWriteCommand, tag, itemCount,
+                m_link.wireFrame(command));
+    QByteArray answer;
+    Outcome exchanged = m_link.exchange(command, FinsExchangeContext{&m_log, tag, itemCount, true}, &answer);
+    m_log.trace(bits ? FinsLog::Line::Response : FinsLog::Line::WordWriteResponse, tag, itemCount, exchanged.answer);
+    if (exchanged.kind == Outcome::Kind::NotConnected)
+        return exchanged;
+    if (!exchanged.ok()) {
+        exchanged.kind = exchanged.answer.isEmpty() || exchanged.step == QLatin1String("nodes")
+            ? Outcome::Kind::NoAnswer
+            : Outcome::Kind::BadAnswer;
+        return exchanged;
+    }
+    // A write answer carries no data; its length is not checked.
+    FinsAnswer::Fault fault = FinsAnswer::Fault::None;
+    const Outcome checked = withFrames(FinsAnswer::check(command, answer, -1, &fault), exchanged);
+    if (fault == FinsAnswer::Fault::Nodes)
+        m_log.warn(FinsLog::Line::BadNodes, tag, itemCount, exchanged.answer);
+    else if (fault == FinsAnswer::Fault::EndCode && (!mayShrink || !isTooLong(checked.endCode)))
+        m_log.warn(FinsLog::Line::BadEndCode, tag, itemCount, exchanged.answer, quint16(checked.endCode));
+    return checked;
+}
