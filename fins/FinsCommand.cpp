@@ -9,13 +9,8 @@ void appendU16(QByteArray &out, quint32 value)
     out.append(char(value & 0xFF));
 }
 
-// FINS header + command code + area and address: the 18 bytes every
-// memory-area command starts with.
-QByteArray commandHead(int serverNode, int clientNode, quint8 sid, quint16 commandCode, int areaCode,
-                       int wordAddress, int bitNumber, int items, int dataSize)
+void appendHeader(QByteArray &out, int serverNode, int clientNode, quint8 sid, quint16 commandCode)
 {
-    QByteArray out;
-    out.reserve(HeaderSize + 8 + dataSize);
     out.append(char(0x80));              // ICF: command, response required
     out.append(char(0x00));              // RSV
     out.append(char(0x02));              // GCT
@@ -27,6 +22,16 @@ QByteArray commandHead(int serverNode, int clientNode, quint8 sid, quint16 comma
     out.append(char(0x00));              // SA2
     out.append(char(sid));
     appendU16(out, commandCode);
+}
+
+// FINS header + command code + area and address: the 18 bytes every
+// memory-area command starts with.
+QByteArray commandHead(int serverNode, int clientNode, quint8 sid, quint16 commandCode, int areaCode,
+                       int wordAddress, int bitNumber, int items, int dataSize)
+{
+    QByteArray out;
+    out.reserve(HeaderSize + 8 + dataSize);
+    appendHeader(out, serverNode, clientNode, sid, commandCode);
     out.append(char(areaCode & 0xFF));
     appendU16(out, quint32(wordAddress) & 0xFFFF);
     out.append(char(bitNumber & 0xFF));
@@ -35,6 +40,14 @@ QByteArray commandHead(int serverNode, int clientNode, quint8 sid, quint16 comma
 }
 
 } // namespace
+
+QByteArray command(const Nodes &nodes, quint8 sid, quint16 commandCode, const QByteArray &parameters)
+{
+    QByteArray out;
+    out.reserve(HeaderSize + 2 + parameters.size());
+    appendHeader(out, nodes.plc, nodes.ours, sid, commandCode);
+    return out + parameters;
+}
 
 QByteArray readCommand(int serverNode, int clientNode, quint8 sid, int areaCode, int wordAddress, int words)
 {

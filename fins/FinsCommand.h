@@ -27,6 +27,22 @@ constexpr int MaxFrameSize = 2012;
 
 constexpr quint16 MemoryAreaRead = 0x0101;
 constexpr quint16 MemoryAreaWrite = 0x0102;
+constexpr quint16 ControllerDataRead = 0x0501;
+constexpr quint16 ControllerStatusRead = 0x0601;
+constexpr quint16 ClockRead = 0x0701;
+constexpr quint16 ClockWrite = 0x0702;
+
+// The node numbers every command carries: the controller's (DA1) and ours
+// (SA1). Networks and units (DNA, DA2, SNA, SA2) are always 0: the local
+// network, the CPU unit.
+struct Nodes {
+    int plc = 0;  // DA1
+    int ours = 0; // SA1
+};
+
+// Any command: FINS header, the command code, then `parameters` as given.
+// The controller commands (controller data, status, clock) are built with it.
+QByteArray command(const Nodes &nodes, quint8 sid, quint16 commandCode, const QByteArray &parameters = QByteArray());
 
 // Words one Memory Area Read / Write may carry in a 2,012-byte frame, and
 // bit items one bit write may carry (a multiple of 16, so every part after

@@ -1,0 +1,64 @@
+#ifndef FINSTRANSFER_H
+#define FINSTRANSFER_H
+
+// The FINS core of every FINS plug-in: memory-area reads and writes of any
+// size over one FinsLink, split by the limits (FinsLimits), with the SIDs,
+// the one answer check (FinsAnswer) and the log lines (FinsLog). It does no
+// I/O of its own: the link sends and waits. A transfer goes out in address
+// order and stops at the first part that fails; a read hands over all of
+// its data or none.
+//
+// Every call ends in an Outcome, which is also kept as lastOutcome() for
+// the diagnostics face.
+
+#include <QByteArray>
+#include <QString>
+
+#include "FinsLimits.h"
+#include "FinsLink.h"
+#include "FinsLog.h"
+#include "Outcome.h"
+
+class FinsTransfer
+{
+public:
+    FinsTransfer(FinsLink &link, FinsLog &log);
+
+    // `words` words from `word` of `area`: two bytes per word, high byte
+    // first, appended to `*out` when Done.
+    Outcome readWords(int area, int word, int words, const QString &tag, QByteArray *out);
+    // Whole words of `bytes` (a stray odd byte is not sent) from `word` on.
+    Outcome writeWords(int area, int word, const QByteArray &bytes, const QString &tag);
+    // One byte (00/01) per bit in `flags`, from bit `bit` of `word` on.
+    Outcome writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag);
+    // Any other command (controller data, status, clock): `parameters`
+    // after the command code; Done with the data after the end code in
+    // `*data`, which must be `dataBytes` long (-1: any length). `what`
+    // stands for the tag in the log lines.
+    Outcome command(quint16 commandCode, const QByteArray &parameters, const QString &what, int dataBytes,
+                    QByteArray *data);
+
+    FinsLimits limits() const { return m_limits; }
+    void setLimits(const FinsLimits &limits) { m_limits = limits; }
+
+    // The SID the next command takes; a new connection starts again at 0.
+    void resetSid() { m_sid = 0; }
+    quint8 nextSid() { return m_sid++; }
+
+    const Outcome &lastOutcome() const { return m_last; }
+    // Connecting is the link's: it reports how that ended here.
+    void setLastOutcome(const Outcome &outcome) { m_last = outcome; }
+
+private:
+    Outcome readPart(const QByteArray &command, int byteLen, const QString &tag, QByteArray *out);
+    Outcome writePart(const QByteArray &command, int itemCount, bool bits, const QString &tag);
+    Outcome finish(Outcome outcome);
+
+    FinsLink &m_link;
+    FinsLog &m_log;
+    FinsLimits m_limits;
+    Outcome m_last;
+    quint8 m_sid = 0;
+};
+
+#endif // FINSTRANSFER_H
