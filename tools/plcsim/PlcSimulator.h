@@ -38,6 +38,11 @@
 //   18, a header code other than "FA" the "IC" answer. The response wait
 //   time digit of a request delays its answer by that many times 10 ms.
 //   Answers carry the request's DA2 and SA2 exchanged, as FINS answers do.
+// - Host Link C-mode on the same ports, told apart from FA by the header
+//   (CModeResponder.h): RR RH RD RJ RE / WR WH WD WJ WE reach CIO 0-6143,
+//   H 0-511, A 0-959 (writes from A448), D and EM 0-9999; long blocks both
+//   ways with the lone-CR handshake; RUN mode refuses writes with 01; a
+//   write is applied only when all its frames are in.
 //
 // All servers run on a thread of their own, so a driver that blocks its
 // calling thread while it waits for an answer can talk to a simulator
@@ -45,6 +50,8 @@
 // is thread-safe.
 
 #include <QByteArray>
+
+#include "CModeSettings.h"
 #include <QString>
 #include <QtGlobal>
 
@@ -211,6 +218,9 @@ public:
 
     void setFaults(const Faults &faults);
     Faults faults() const;
+    // Host Link C-mode: mode, frame sizes and faults (CModeSettings.h).
+    void setCMode(const CModeSettings &settings);
+    CModeSettings cmode() const;
     Stats stats() const;
 
     // Drop every open TCP connection (the controller closes them); the

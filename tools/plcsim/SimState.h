@@ -5,6 +5,7 @@
 // settings, the counters and the identity of the controller. Everything is
 // guarded by `mutex`, since tests read and change it from their own thread.
 
+#include "CModeSettings.h"
 #include "MemoryImage.h"
 #include "PlcSimulator.h"
 
@@ -22,6 +23,7 @@ struct SimState
     mutable QMutex mutex;
     MemoryImage memory;
     Faults faults;
+    CModeSettings cmode;
     Stats stats;
     int unit = 0;
     int serverNode = 1;

@@ -2,6 +2,7 @@
 // Serves FINS/TCP, FINS/UDP and Host Link (TCP and a pseudo-terminal serial line) from
 // one memory image until SIGINT or SIGTERM.
 
+#include "CModeOptions.h"
 #include "PlcSimulator.h"
 
 #include <QCommandLineParser>
@@ -129,6 +130,7 @@ int main(int argc, char *argv[])
         {"other-port", "Fault: FINS/UDP answers come from another port."},
     };
     parser.addOptions(options);
+    parser.addOptions(plcsim::cmodeOptions());
     parser.process(app);
 
     auto number = [&](const char *name, int base, int min, int max, int &out) {
@@ -154,6 +156,12 @@ int main(int argc, char *argv[])
         return 2;
     if (finsPort < 0 && finsUdpPort < 0 && hostLinkPort < 0 && baud == 0) {
         fail(QStringLiteral("nothing to serve: give --fins-port, --fins-udp-port, --hostlink-port or --serial"));
+        return 2;
+    }
+    plcsim::CModeSettings cmode;
+    QString cmodeError;
+    if (!plcsim::cmodeSettingsFrom(parser, &cmode, &cmodeError)) {
+        fail(cmodeError);
         return 2;
     }
     f.endCode = quint16(endCode);
@@ -184,6 +192,7 @@ int main(int argc, char *argv[])
         sim.setServerNode(node);
     sim.setFinsUdpAnswerPort(quint16(udpStatic));
     sim.setFaults(f);
+    sim.setCMode(cmode);
     if (parser.isSet(QStringLiteral("fill")))
         fill(sim);
     if (!parser.isSet(QStringLiteral("quiet")))
