@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QMessageLogger>
+#include <QSignalBlocker>
 #include <QSerialPort>
 #include <QTcpSocket>
 
@@ -85,8 +86,7 @@ int CModeDeviceLink::openTcp(const QString &address, int port, int waitMs)
         tcp = new QTcpSocket(this);
         connect(tcp, &QTcpSocket::disconnected, this, &CModeDeviceLink::onDisconnected);
     }
-    if (tcp->state() != QAbstractSocket::UnconnectedState)
-        tcp->abort();
+    close();
     peer = QStringLiteral("%1:%2").arg(host.toString()).arg(port);
     baud = 0;
     buffer.clear();
@@ -108,6 +108,8 @@ void CModeDeviceLink::onDisconnected()
 int CModeDeviceLink::close()
 {
     if (tcp && tcp->state() != QAbstractSocket::UnconnectedState) {
+        // Our own close is no loss of the line: no warning for it.
+        const QSignalBlocker quiet(tcp);
         tcp->abort();
         return 0;
     }

@@ -60,8 +60,10 @@ Outcome CmdHLinkC::fail(Exchange &x, Outcome::Kind kind, const QString &reason, 
     o.request = x.outcome.request;
     o.answer = x.outcome.answer;
     if (kind == Outcome::Kind::BadAnswer || kind == Outcome::Kind::NoAnswer) {
-        warn(QStringLiteral("lib[HLinkC]%1 Area=%2 bad answer: %3  msg : %4")
-                 .arg(link->peerText(), x.tag, reason, QString::fromLatin1(o.answer.toHex())));
+        warn(QStringLiteral("lib[HLinkC]%1 Area=%2 %3: %4  msg : %5")
+                 .arg(link->peerText(), x.tag,
+                      kind == Outcome::Kind::NoAnswer ? QStringLiteral("no answer") : QStringLiteral("bad answer"),
+                      reason, QString::fromLatin1(o.answer.toHex())));
     }
     // The controller holds the rest of a long answer until told: XZ ends it.
     if (abort && link->isUp()) {
@@ -96,8 +98,8 @@ Outcome CmdHLinkC::awaitFirst(Exchange &x, FrameCheck *check)
         if (got == CModeLink::Received::Down)
             return fail(x, Outcome::Kind::NotConnected, QStringLiteral("the link went away"));
         if (got == CModeLink::Received::TimedOut) {
-            return fail(x, Outcome::Kind::NoAnswer, dropped ? QStringLiteral("no answer (answers for another unit or command dropped)")
-                                                            : QStringLiteral("no answer"));
+            return fail(x, Outcome::Kind::NoAnswer, dropped ? QStringLiteral("nothing in time (answers for another unit or command dropped)")
+                                                            : QStringLiteral("nothing in time"));
         }
         const int at = piece.lastIndexOf('@');
         if (at < 0)
