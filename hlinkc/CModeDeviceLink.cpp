@@ -49,8 +49,10 @@ CModeDeviceLink::~CModeDeviceLink()
 
 int CModeDeviceLink::openSerial(const SerialSettings &s)
 {
-    if (tcp)
+    if (tcp) {
+        const QSignalBlocker quiet(tcp);
         tcp->abort();
+    }
     if (!serial)
         serial = new QSerialPort(this);
     if (serial->isOpen())

@@ -113,6 +113,7 @@ void TestPlcctlRun::builtInSimulatorRead_data()
     QTest::newRow("fins") << "fins";
     QTest::newRow("hostlink") << "hostlink";
     QTest::newRow("finsudp") << "finsudp";
+    QTest::newRow("hostlinkc") << "hostlinkc";
     QTest::newRow("alias finsnet") << "finsnet";
     QTest::newRow("alias hlink") << "HLink";
     // A path: which simulator fits is found from the loaded driver's name.
@@ -431,6 +432,8 @@ void TestPlcctlRun::traceShowsFrames_data()
     QTest::newRow("fins") << "fins" << "lib[FinsNet]" << "0101820064000001";
     // Host Link: "@00FA" in hex.
     QTest::newRow("hostlink") << "hostlink" << "lib[HLink]" << "4030304641";
+    // C-mode: "@00RD" in hex.
+    QTest::newRow("hostlinkc") << "hostlinkc" << "lib[HLinkC]" << "4030305244";
     // FINS/UDP: the bare FINS frame to node 10 (0a) from node 1, then the read.
     QTest::newRow("finsudp") << "finsudp" << "lib[FinsUdp]" << "800002000a0000010001" "0101820064000001";
 }

@@ -146,7 +146,7 @@ private:
     void positionals(const QStringList &p)
     {
         if (p.isEmpty()) {
-            m_error = QStringLiteral("missing DRIVER (fins, finsudp, hostlink or a plug-in path)");
+            m_error = QStringLiteral("missing DRIVER (fins, finsudp, hostlink, hostlinkc or a plug-in path)");
             return;
         }
         m_args.driver = p.at(0);
@@ -295,7 +295,7 @@ QString usageText()
     return QStringLiteral(
         "Usage: plcctl [OPTIONS] DRIVER COMMAND [ARGUMENTS]\n"
         "\n"
-        "DRIVER   fins | finsudp | hostlink | path to a driver plug-in (.so)\n"
+        "DRIVER   fins | finsudp | hostlink | hostlinkc | path to a driver plug-in (.so)\n"
         "COMMAND\n"
         "  info                         driver name, version and build version\n"
         "  read ADDRESS TYPE [COUNT]    read COUNT elements (default 1)\n"
@@ -310,7 +310,7 @@ QString usageText()
         "OPTIONS\n"
         "  --connect TEXT   connection text of the plug-in: fins \"ip:port\";\n"
         "                   finsudp \"ip:port[,plc=N][,node=N][,local=PORT]\";\n"
-        "                   hostlink \"port,baud,databits,stopbits,parity\" or \"ip:port\".\n"
+        "                   hostlink, hostlinkc \"port,baud,databits,stopbits,parity\" or \"ip:port\".\n"
         "                   Without it plcctl starts its built-in PLC simulator.\n"
         "  --unit N         Host Link unit number (SetConnectPar), 0..31\n"
         "  --trace          log every frame (DebugCmd StartDebug) on stderr\n"

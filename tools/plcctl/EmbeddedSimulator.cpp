@@ -35,7 +35,7 @@ QString EmbeddedSimulator::start(const QString &driverName, int unit, QString *e
         m_description = QStringLiteral("FINS/UDP on 127.0.0.10:%1, node 10").arg(port);
         return QStringLiteral("127.0.0.10:%1").arg(port);
     }
-    if (driverName == QLatin1String("HLink")) {
+    if (driverName == QLatin1String("HLink") || driverName == QLatin1String("HLinkC")) {
         m_simulator->setUnit(unit);
         const QString device = m_simulator->startHostLinkSerial(SerialBaud);
         if (device.isEmpty()) {
@@ -46,7 +46,7 @@ QString EmbeddedSimulator::start(const QString &driverName, int unit, QString *e
         return QStringLiteral("%1,%2,8,1,E").arg(device).arg(SerialBaud);
     }
     *error = QStringLiteral("no --connect given, and the built-in simulator serves only the FinsNet, "
-                            "FinsUdp and HLink drivers (this one is '%1')").arg(driverName);
+                            "FinsUdp, HLink and HLinkC drivers (this one is '%1')").arg(driverName);
     return QString();
 }
 

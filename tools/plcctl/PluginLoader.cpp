@@ -30,6 +30,9 @@ QStringList searchDirs(const QString &programDir)
 #ifdef PLCCTL_BUILD_FINSUDP_DIR
     dirs << QStringLiteral(PLCCTL_BUILD_FINSUDP_DIR);
 #endif
+#ifdef PLCCTL_BUILD_HLINKC_DIR
+    dirs << QStringLiteral(PLCCTL_BUILD_HLINKC_DIR);
+#endif
     dirs.removeDuplicates();
     return dirs;
 }
@@ -51,6 +54,8 @@ QString pluginFileName(const QString &name)
         return QStringLiteral("libLibFinsUdp.so");
     if (n == QLatin1String("hostlink") || n == QLatin1String("hlink"))
         return QStringLiteral("libLibHLink.so");
+    if (n == QLatin1String("hostlinkc") || n == QLatin1String("hlinkc"))
+        return QStringLiteral("libLibHLinkC.so");
     return QString();
 }
 
@@ -73,7 +78,7 @@ LoadResult loadDriver(const QString &driver, const QString &programDir)
     LoadResult result;
     const QStringList candidates = pluginCandidates(driver, programDir);
     if (candidates.isEmpty()) {
-        result.error = QStringLiteral("unknown driver '%1' (fins, finsudp, hostlink or a path to a plug-in .so)").arg(driver);
+        result.error = QStringLiteral("unknown driver '%1' (fins, finsudp, hostlink, hostlinkc or a path to a plug-in .so)").arg(driver);
         return result;
     }
     QString path;

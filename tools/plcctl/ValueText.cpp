@@ -308,7 +308,7 @@ QString resultText(int errorCode)
 
 QString connectMeaning(int result, const QString &driverName)
 {
-    const bool hostLink = driverName == QLatin1String("HLink");
+    const bool hostLink = driverName == QLatin1String("HLink") || driverName == QLatin1String("HLinkC");
     const bool udp = driverName == QLatin1String("FinsUdp");
     if (udp && result == -2)
         return QStringLiteral("no FINS node answered: check the plc= and node= numbers, or whether the unit "
