@@ -101,8 +101,8 @@ set(CPACK_DEBIAN_PLCDRIVERS_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PLCDRIVERS_DESCRIPTION
 "Omron PLC driver plug-ins (FINS and Host Link)
 Shared-library plug-ins that let a host application read and write the
-memory of Omron controllers: FINS/TCP, FINS/UDP and Host Link (serial or
-TCP). A host loads them by path at run time from
+memory of Omron controllers: FINS/TCP, FINS/UDP, Host Link (serial or
+TCP) and Host Link C-mode for controllers without FINS. A host loads them by path at run time from
 /usr/lib/<multiarch>/plcdrivers and calls their getSharedLibrary entry.")
 
 set(CPACK_DEBIAN_PLCDRIVERS-DEV_PACKAGE_NAME plcdrivers-dev)

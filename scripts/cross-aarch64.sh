@@ -59,10 +59,11 @@ cmake -S "$ROOT" -B "$BUILD" \
 # (their targets carry the test's name).
 mapfile -t UNIT_TESTS < <(ctest --test-dir "$BUILD" -N -L unit | sed -n 's/^ *Test *#[0-9]*: *//p')
 echo "== unit tests: ${UNIT_TESTS[*]:-none}"
-cmake --build "$BUILD" -j"$JOBS" --target LibFinsNet LibHLink LibFinsUdp "${UNIT_TESTS[@]}"
+cmake --build "$BUILD" -j"$JOBS" --target LibFinsNet LibHLink LibFinsUdp LibHLinkC "${UNIT_TESTS[@]}"
 BUILT=$(date +%s)
 
-for lib in "$BUILD"/finsnet/libLibFinsNet.so "$BUILD"/hlink/libLibHLink.so "$BUILD"/finsudp/libLibFinsUdp.so; do
+for lib in "$BUILD"/finsnet/libLibFinsNet.so "$BUILD"/hlink/libLibHLink.so "$BUILD"/finsudp/libLibFinsUdp.so \
+           "$BUILD"/hlinkc/libLibHLinkC.so; do
     machine="$(aarch64-linux-gnu-readelf -h "$lib" | sed -n 's/^ *Machine: *//p')"
     echo "== $lib: $machine"
     [ "$machine" = AArch64 ] || { echo "not an AArch64 library" >&2; exit 1; }

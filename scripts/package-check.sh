@@ -78,6 +78,7 @@ check_arm64() {
     for f in "plcdrivers:/usr/lib/$multiarch/plcdrivers/libLibFinsNet.so" \
              "plcdrivers:/usr/lib/$multiarch/plcdrivers/libLibHLink.so" \
              "plcdrivers:/usr/lib/$multiarch/plcdrivers/libLibFinsUdp.so" \
+             "plcdrivers:/usr/lib/$multiarch/plcdrivers/libLibHLinkC.so" \
              "plcdrivers-dev:/usr/include/plcdrivers/CDriveBaseClass.h" \
              "plcdrivers-dev:/usr/include/plcdrivers/CLabelVariable.h" \
              "plcdrivers-dev:/usr/lib/$multiarch/libPlcLabelVariable.a" \
@@ -138,7 +139,8 @@ check_installed() {
     c++ -std=c++17 -fPIC "$ROOT/tests/install/host/host.cpp" -o "$WORK/plchost-pc" \
         -DFINSNET_PLUGIN="\"$(pkg-config --variable=finsnet_plugin plcdrivers)\"" \
         -DHLINK_PLUGIN="\"$(pkg-config --variable=hlink_plugin plcdrivers)\"" \
-        -DFINSUDP_PLUGIN="\"$(pkg-config --variable=finsudp_plugin plcdrivers)\"" $(pkg-config --cflags --libs plcdrivers)
+        -DFINSUDP_PLUGIN="\"$(pkg-config --variable=finsudp_plugin plcdrivers)\"" \
+        -DHLINKC_PLUGIN="\"$(pkg-config --variable=hlinkc_plugin plcdrivers)\"" $(pkg-config --cflags --libs plcdrivers)
     "$WORK/plchost-pc" "${fins#*:}" "${hl#*:}"
     kill "$SIM_PID"
     wait "$SIM_PID" 2>/dev/null || true
