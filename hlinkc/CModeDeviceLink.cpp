@@ -153,7 +153,12 @@ bool CModeDeviceLink::send(const QByteArray &bytes)
     QIODevice *dev = device();
     if (!dev || dev->write(bytes) != bytes.size())
         return false;
-    // Out on the wire before the answer is waited for.
+    // Out on the wire before the answer is waited for: a flush writes at
+    // once what the device takes; only the rest needs a wait.
+    if (tcp == dev)
+        tcp->flush();
+    else
+        serial->flush();
     while (dev->bytesToWrite() > 0) {
         if (!dev->waitForBytesWritten(1000 + lineTimeMs(bytes.size())))
             return false;
