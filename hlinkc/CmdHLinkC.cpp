@@ -98,8 +98,9 @@ Outcome CmdHLinkC::awaitFirst(Exchange &x, FrameCheck *check)
         if (got == CModeLink::Received::Down)
             return fail(x, Outcome::Kind::NotConnected, QStringLiteral("the link went away"));
         if (got == CModeLink::Received::TimedOut) {
+            // A late first frame of a long answer would hold the line: XZ ends it.
             return fail(x, Outcome::Kind::NoAnswer, dropped ? QStringLiteral("nothing in time (answers for another unit or command dropped)")
-                                                            : QStringLiteral("nothing in time"));
+                                                            : QStringLiteral("nothing in time"), true);
         }
         const int at = piece.lastIndexOf('@');
         if (at < 0)
@@ -173,9 +174,20 @@ Outcome CmdHLinkC::readRest(Exchange &x, FrameCheck frame, int count, Words *out
     return Outcome::done();
 }
 
+// A finished exchange: done, with its frames for the diagnostics face.
+static Outcome doneWith(const Outcome &frames)
+{
+    Outcome o = Outcome::done();
+    o.step = QStringLiteral("answer");
+    o.request = frames.request;
+    o.answer = frames.answer;
+    return o;
+}
+
 Outcome CmdHLinkC::read(int unit, int area, int word, int count, const QString &tag, Words *out)
 {
     Words all;
+    Outcome last;
     for (int done = 0; done < count;) {
         const int n = qMin(CModeFrame::MaxCommandWords, count - done);
         Exchange x{unit, CModeFrame::commandsFor(area).read, tag, false, Outcome()};
@@ -187,10 +199,11 @@ Outcome CmdHLinkC::read(int unit, int area, int word, int count, const QString &
             o = readRest(x, first, n, &all);
         if (!o.ok())
             return o;
+        last = x.outcome;
         done += n;
     }
     *out += all;
-    return Outcome::done();
+    return doneWith(last);
 }
 
 // Later write frames go out one by one, each after the controller's lone CR;
@@ -229,6 +242,7 @@ Outcome CmdHLinkC::sendRest(Exchange &x, const QList<QByteArray> &frames)
 
 Outcome CmdHLinkC::write(int unit, int area, int word, const Words &words, const QString &tag)
 {
+    Outcome last;
     for (int done = 0; done < words.size();) {
         const int n = qMin(CModeFrame::MaxCommandWords, words.size() - done);
         const QList<QByteArray> frames = CModeFrame::writeFrames(unit, area, word + done, words.mid(done, n));
@@ -243,9 +257,10 @@ Outcome CmdHLinkC::write(int unit, int area, int word, const Words &words, const
             o = fail(x, Outcome::Kind::BadAnswer, QStringLiteral("write answer is no single frame"), true);
         if (!o.ok())
             return o;
+        last = x.outcome;
         done += n;
     }
-    return Outcome::done();
+    return doneWith(last);
 }
 
 Outcome CmdHLinkC::query(int unit, const QByteArray &header, QByteArray *text)
@@ -257,8 +272,10 @@ Outcome CmdHLinkC::query(int unit, const QByteArray &header, QByteArray *text)
         o = awaitFirst(x, &answer);
     if (o.ok() && !answer.last)
         o = fail(x, Outcome::Kind::BadAnswer, QStringLiteral("answer is no single frame"), true);
-    if (o.ok())
+    if (o.ok()) {
         *text = answer.text;
+        o = doneWith(x.outcome);
+    }
     if (o.kind == Outcome::Kind::BadAnswer && x.outcome.answer.mid(3, 2) == "IC")
         o.kind = Outcome::Kind::Unsupported;
     return o;
