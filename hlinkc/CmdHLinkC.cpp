@@ -60,10 +60,10 @@ Outcome CmdHLinkC::fail(Exchange &x, Outcome::Kind kind, const QString &reason, 
     o.request = x.outcome.request;
     o.answer = x.outcome.answer;
     if (kind == Outcome::Kind::BadAnswer || kind == Outcome::Kind::NoAnswer) {
-        warn(QStringLiteral("lib[HLinkC]%1 Area=%2 %3: %4  msg : %5")
+        warn(QStringLiteral("lib[HLinkC]%1 Area=%2 %3%4  msg : %5")
                  .arg(link->peerText(), x.tag,
-                      kind == Outcome::Kind::NoAnswer ? QStringLiteral("no answer") : QStringLiteral("bad answer"),
-                      reason, QString::fromLatin1(o.answer.toHex())));
+                      kind == Outcome::Kind::NoAnswer ? QString() : QStringLiteral("bad answer: "), reason,
+                      QString::fromLatin1(o.answer.toHex())));
     }
     // The controller holds the rest of a long answer until told: XZ ends it.
     if (abort && link->isUp()) {
@@ -99,8 +99,10 @@ Outcome CmdHLinkC::awaitFirst(Exchange &x, FrameCheck *check)
             return fail(x, Outcome::Kind::NotConnected, QStringLiteral("the link went away"));
         if (got == CModeLink::Received::TimedOut) {
             // A late first frame of a long answer would hold the line: XZ ends it.
-            return fail(x, Outcome::Kind::NoAnswer, dropped ? QStringLiteral("nothing in time (answers for another unit or command dropped)")
-                                                            : QStringLiteral("nothing in time"), true);
+            return fail(x, Outcome::Kind::NoAnswer, QStringLiteral("no answer within %1 ms%2")
+                                                        .arg(deadlineMs(x.outcome.request.size()))
+                                                        .arg(dropped ? QStringLiteral(" (answers for another unit or command dropped)")
+                                                                     : QString()), true);
         }
         const int at = piece.lastIndexOf('@');
         if (at < 0)
@@ -161,7 +163,7 @@ Outcome CmdHLinkC::readRest(Exchange &x, FrameCheck frame, int count, Words *out
         if (got == CModeLink::Received::Down)
             return fail(x, Outcome::Kind::NotConnected, QStringLiteral("the link went away"));
         if (got == CModeLink::Received::TimedOut)
-            return fail(x, Outcome::Kind::NoAnswer, QStringLiteral("no later frame of the answer"), true);
+            return fail(x, Outcome::Kind::NoAnswer, QStringLiteral("no answer: the later frames of a long answer never came"), true);
         x.outcome.answer += piece;
         trace(x, false, piece);
         frame = CModeFrame::checkLater(piece);
@@ -218,7 +220,7 @@ Outcome CmdHLinkC::sendRest(Exchange &x, const QList<QByteArray> &frames)
             if (got == CModeLink::Received::Down)
                 return fail(x, Outcome::Kind::NotConnected, QStringLiteral("the link went away"));
             if (got == CModeLink::Received::TimedOut)
-                return fail(x, Outcome::Kind::NoAnswer, QStringLiteral("no handshake CR after frame %1").arg(i));
+                return fail(x, Outcome::Kind::NoAnswer, QStringLiteral("no answer: no handshake CR after write frame %1").arg(i));
             if (piece == kLoneCr)
                 break;
             const int at = piece.lastIndexOf('@');

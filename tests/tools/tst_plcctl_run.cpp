@@ -103,6 +103,7 @@ private slots:
     void doctorHealthy_data();
     void doctorHealthy();
     void doctorHealthyUdp();
+    void doctorCModeRunMode();
     void doctorNamesTheFailingStep_data();
     void doctorNamesTheFailingStep();
 };
@@ -529,6 +530,7 @@ void TestPlcctlRun::doctorHealthy_data()
     QTest::addColumn<QStringList>("steps");
     QTest::newRow("fins") << "fins" << words("syntax reach handshake read");
     QTest::newRow("hostlink") << "hostlink" << words("syntax port read");
+    QTest::newRow("hostlinkc") << "hostlinkc" << words("syntax port status read mode");
 }
 
 // With no connection text doctor examines the built-in simulator: every step passes.
@@ -555,6 +557,23 @@ void TestPlcctlRun::doctorHealthy()
         QCOMPARE(step.toObject().value("outcome").toString(), QStringLiteral("ok"));
     }
     QCOMPARE(ids, steps);
+}
+
+// A controller in RUN mode: C-mode reads work, writes will be refused; doctor says so.
+void TestPlcctlRun::doctorCModeRunMode()
+{
+    plcsim::Simulator sim;
+    const quint16 port = sim.startHostLinkTcp();
+    QVERIFY(port != 0);
+    plcsim::CModeSettings run;
+    run.mode = plcsim::CpuMode::Run;
+    sim.setCMode(run);
+    const Run r = plcctl({QStringLiteral("--unit=0"), QStringLiteral("hostlinkc"), QStringLiteral("doctor"),
+                          QStringLiteral("127.0.0.1:%1").arg(port)});
+    VERIFY_RUN(!r.crashed && r.exitCode == 0, r);
+    VERIFY_RUN(r.out.contains(QLatin1String("[ ok ] C-mode status (MS): unit 0 answers: RUN mode\n")), r);
+    VERIFY_RUN(r.out.contains(QLatin1String("[warn] operating mode: RUN: C-mode writes are refused")), r);
+    VERIFY_RUN(r.out.contains(QLatin1String("switch the controller to MONITOR mode")), r);
 }
 
 void TestPlcctlRun::doctorHealthyUdp()

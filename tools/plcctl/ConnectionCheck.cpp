@@ -160,6 +160,8 @@ DriverKind driverKind(const QString &driverName)
         return DriverKind::HostLink;
     if (driverName == QLatin1String("FinsUdp"))
         return DriverKind::FinsUdp;
+    if (driverName == QLatin1String("HLinkC"))
+        return DriverKind::HostLinkC;
     return DriverKind::Other;
 }
 
@@ -181,6 +183,7 @@ DoctorStep syntaxStep(DriverKind kind, const QString &connection, ConnectionTarg
     case DriverKind::FinsUdp:
         return udpStep(connection, target);
     case DriverKind::HostLink:
+    case DriverKind::HostLinkC:
         if (connection.contains(QLatin1Char(',')))
             return serialStep(connection, target);
         if (connection.contains(QLatin1Char(':')))

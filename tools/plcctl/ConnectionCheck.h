@@ -12,7 +12,7 @@
 namespace plcctl {
 
 // The plug-ins doctor knows, by their getDriveName().
-enum class DriverKind { Other, FinsTcp, HostLink, FinsUdp };
+enum class DriverKind { Other, FinsTcp, HostLink, FinsUdp, HostLinkC };
 DriverKind driverKind(const QString &driverName);
 
 struct ConnectionTarget {

@@ -1,6 +1,9 @@
 #include "DoctorSession.h"
 
 #include "CDriveBaseClass.h"
+#include "DoctorCMode.h"
+#include "DriveController.h"
+#include "DriveDiagnostics.h"
 #include "Console.h"
 #include "CtlSession.h"
 #include "TraceOutput.h"
@@ -55,6 +58,14 @@ QList<QPair<QString, QString>> planFor(DriverKind kind, bool serial)
     case DriverKind::FinsUdp:
         return {{QStringLiteral("nodes"), QStringLiteral("FINS/UDP node numbers")},
                 {QStringLiteral("answer"), QStringLiteral("FINS/UDP answer")}, read};
+    case DriverKind::HostLinkC: {
+        QList<QPair<QString, QString>> plan;
+        if (!serial)
+            plan << qMakePair(QStringLiteral("reach"), QStringLiteral("TCP connection"));
+        return plan << qMakePair(QStringLiteral("port"), QStringLiteral("Host Link port"))
+                    << qMakePair(QStringLiteral("status"), QStringLiteral("C-mode status (MS)")) << read
+                    << qMakePair(QStringLiteral("mode"), QStringLiteral("operating mode"));
+    }
     case DriverKind::Other:
         break;
     }
@@ -87,6 +98,7 @@ int DoctorSession::run()
         case DriverKind::FinsTcp: reachedRead = runFinsTcp(); break;
         case DriverKind::HostLink: reachedRead = runHostLink(); break;
         case DriverKind::FinsUdp: reachedRead = runFinsUdp(); break;
+        case DriverKind::HostLinkC: reachedRead = runHostLinkC(); break;
         case DriverKind::Other: break;
         }
     }
@@ -188,6 +200,41 @@ bool DoctorSession::runFinsUdp()
     if (result != 0)
         return false;
     add(readStep(m_kind, m_target, m_unit, testRead()));
+    return true;
+}
+
+// C-mode: the port as for Host Link, then MS (unit, mode), the test read
+// and what the mode means for writes, read through the plug-in's faces.
+bool DoctorSession::runHostLinkC()
+{
+    QObject *object = dynamic_cast<QObject *>(m_driver);
+    DriveController *controller = qobject_cast<DriveController *>(object);
+    DriveDiagnostics *diagnostics = qobject_cast<DriveDiagnostics *>(object);
+    if (!controller || !diagnostics || (!m_target.serial && !checkReach()))
+        return false;
+    const DeviceFacts device = m_target.serial ? deviceFacts(m_target.device) : DeviceFacts{true, true, true, true};
+    int result = -1;
+    qint64 elapsed = 0;
+    QStringList lines;
+    if (device.exists && device.characterDevice && device.readable && device.writable)
+        lines = connect(&result, &elapsed);
+    const DoctorStep port = hostLinkPortStep(m_target, device, result, lines, m_unit);
+    add(port);
+    if (port.outcome == DoctorStep::Outcome::Failed)
+        return false;
+    ControllerStatus status;
+    QElapsedTimer timer;
+    timer.start();
+    const Outcome ms = controller->readStatus(&status);
+    add(cmodeStatusStep(ms, status, m_unit, timer.elapsed()));
+    takeDriverLines();
+    timer.restart();
+    CLabelVariable read = m_driver->ReadVariable(QString::fromLatin1(kTestAddress), UInt16, 1);
+    const qint64 readMs = timer.elapsed();
+    takeDriverLines();
+    add(cmodeReadStep(diagnostics->lastOutcome(), read.errorCode, read.errorCode == 0 ? read.atUInt16(0) : 0, m_unit, readMs));
+    if (ms.ok())
+        add(cmodeModeStep(status));
     return true;
 }
 

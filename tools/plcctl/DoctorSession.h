@@ -36,6 +36,7 @@ private:
     bool runFinsTcp();
     bool runHostLink();
     bool runFinsUdp();
+    bool runHostLinkC();
     QStringList connect(int *result, qint64 *elapsedMs);
     TestRead testRead();
     void add(const DoctorStep &step);
