@@ -35,7 +35,7 @@
 // - Host Link: a frame for another unit gets no answer. A frame for this
 //   unit with a wrong FCS (or FCS digits that are not upper-case hex) gets
 //   end code 13, a malformed "FA" frame 14, a frame above 1115 characters
-//   18, a header code other than "FA" the "IC" answer. The response wait
+//   18, a header code neither "FA" nor C-mode the "IC" answer. The response wait
 //   time digit of a request delays its answer by that many times 10 ms.
 //   Answers carry the request's DA2 and SA2 exchanged, as FINS answers do.
 // - Host Link C-mode on the same ports, told apart from FA by the header
