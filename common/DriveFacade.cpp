@@ -68,7 +68,8 @@ void DriveFacade::SetConnectPar(QString parameter)
 
 bool DriveFacade::splitHostPort(const QString &text, QString *address, int *port)
 {
-    const int colon = text.indexOf(QLatin1Char(':'));
+    // The last colon: an IPv6 address has colons of its own.
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
     *address = colon < 0 ? text : text.left(colon);
     bool ok = false;
     *port = (colon < 0 ? text : text.mid(colon + 1)).toInt(&ok, 10);

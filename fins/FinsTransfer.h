@@ -38,6 +38,11 @@ public:
     Outcome command(quint16 commandCode, const QByteArray &parameters, const QString &what, int dataBytes,
                     QByteArray *data);
 
+    // One Memory Area Read of one word, for a link without a handshake to
+    // find out whether a FINS node answers at all: Done whatever end code
+    // came back (no check, no warning).
+    Outcome probeRead(int area, int word, const QString &tag);
+
     FinsLimits limits() const { return m_limits; }
     void setLimits(const FinsLimits &limits) { m_limits = limits; }
 

@@ -4,21 +4,9 @@
 
 #include <cstdlib>
 
-#include "FinsFrame.h"
+#include "NumericAddress.h"
 
 namespace {
-
-// Traces and warnings; %1 address, %2 port, %3 tag, %4 count, %5 bytes.
-const char kReadCommand[] = "lib[FinsNet]读命令 %1:%2 Area=%3  len = %4 msg : %5";
-const char kResponse[] = "lib[FinsNet]响应 %1:%2 Area=%3  len = %4 msg : %5";
-const char kBitWriteCommand[] = "lib[FinsNet]写命令 %1:%2 Area=%3  len = %4 msg : %5";
-const char kWordWriteCommand[] = "写命令 %1:%2 Area=%3  len = %4 msg : %5";
-const char kWordWriteResponse[] = "响应 %1:%2 Area=%3  len = %4 msg : %5";
-const char kEmptyAnswer[] = "lib[FinsNet]返回的报文长度为0 %1:%2 Area=%3  len = %4 msg : %5";
-const char kBadLength[] = "lib[FinsNet]报文返回长度错误 %1:%2 Area=%3  len = %4 msg : %5";
-const char kBadNodes[] = "lib[FinsNet]目标地址，源地址错误 %1:%2 Area=%3  len = %4 msg : %5";
-// The end code replaces %6 before the other fields are filled in.
-const char kBadEndCode[] = "lib[FinsNet]报文结束码错误 %1:%2 Area=%3  len = %4 code = %6 msg : %5";
 
 // Why a connect failed; %1 address, %2 port.
 const char kBadConnection[] = "lib[FinsNet]连接参数错误 %1:%2";
@@ -28,21 +16,39 @@ const char kNodeBadAnswer[] = "lib[FinsNet]节点地址应答错误 %1:%2 msg : 
 // %3 the header error code, eight upper-case hex digits.
 const char kNodeRefused[] = "lib[FinsNet]节点地址请求被拒绝 %1:%2 code = %3";
 
+QString hex8(quint32 code)
+{
+    return QStringLiteral("%1").arg(code, 8, 16, QLatin1Char('0')).toUpper();
+}
+
 } // namespace
+
+void CmdFinsNet::failConnect(Outcome::Kind kind, const QString &step, const QString &reason, int code)
+{
+    m_connect = Outcome::make(kind, step, reason, code);
+}
 
 int CmdFinsNet::ConnectDrive(QString ip, int port)
 {
     ensureSocket();
     hostPort = port;
-    // A port the socket cannot take would be truncated to another one.
-    if (!hostAddress.setAddress(ip) || port < 1 || port > 65535) {
+    dropped = 0;
+    // Only the address the text shows: no short forms, no host names. A
+    // port the socket cannot take would be truncated to another one.
+    if (!NumericAddress::parse(ip) || !hostAddress.setAddress(ip) || port < 1 || port > 65535) {
         QMessageLogger().warning().noquote() << QString::fromUtf8(kBadConnection).arg(ip, QString::number(port));
+        failConnect(Outcome::Kind::Refused, QStringLiteral("text"), QStringLiteral("not a numeric address and port"));
+        m_connect.refusedCode = 1;
         return -1;
     }
-    if (!openConnection())
+    if (!openConnection()) {
+        failConnect(Outcome::Kind::NotConnected, QStringLiteral("connect"), socketErrorText());
         return -3;
-    if (First_handshake() == 0)
+    }
+    if (First_handshake() == 0) {
+        m_connect = Outcome::done();
         return 0;
+    }
     DisConnectDrive();
     return -2;
 }
@@ -57,14 +63,13 @@ int CmdFinsNet::First_handshake()
     if (answer == Handshake::NodeRefused && requested != 0) {
         // A refusal by error notice is followed by the PLC closing the
         // connection: ask again on a fresh one.
-        if (!openConnection())
+        if (!openConnection()) {
+            failConnect(Outcome::Kind::NotConnected, QStringLiteral("connect"), socketErrorText());
             return 1;
+        }
         answer = askNode(0);
     }
-    if (answer != Handshake::Assigned)
-        return 1;
-    sid = 0;
-    return 0;
+    return answer == Handshake::Assigned ? 0 : 1;
 }
 
 CmdFinsNet::Handshake CmdFinsNet::askNode(quint8 requested)
@@ -75,6 +80,7 @@ CmdFinsNet::Handshake CmdFinsNet::askNode(quint8 requested)
         result = nextFrame(QDeadlineTimer(ExchangeTimeoutMs), &answer);
     const FinsFrame::NodeReply reply =
         result == Exchange::Done ? FinsFrame::readNodeAnswer(answer) : FinsFrame::NodeReply();
+    const QString handshake = QStringLiteral("handshake");
     switch (reply.outcome) {
     case FinsFrame::NodeReply::Assigned:
         clientNode = reply.clientNode;
@@ -83,10 +89,21 @@ CmdFinsNet::Handshake CmdFinsNet::askNode(quint8 requested)
     case FinsFrame::NodeReply::NodeRefused:
     case FinsFrame::NodeReply::Rejected:
         warnNodeRefused(reply.errorCode);
+        failConnect(Outcome::Kind::NotConnected, handshake,
+                    QStringLiteral("the node request was refused with header error %1").arg(hex8(reply.errorCode)),
+                    int(reply.errorCode));
         return reply.outcome == FinsFrame::NodeReply::NodeRefused ? Handshake::NodeRefused : Handshake::Failed;
     case FinsFrame::NodeReply::Malformed:
         break;
     }
+    if (answer.isEmpty())
+        failConnect(result == Exchange::NotConnected ? Outcome::Kind::NotConnected : Outcome::Kind::NoAnswer,
+                    handshake,
+                    result == Exchange::NotConnected ? QStringLiteral("the unit closed the connection without a node answer")
+                                                     : QStringLiteral("no node answer within %1 ms").arg(ExchangeTimeoutMs));
+    else
+        failConnect(Outcome::Kind::BadAnswer, handshake, QStringLiteral("the node answer was malformed"));
+    m_connect.answer = answer;
     const QString line = answer.isEmpty()
         ? QString::fromUtf8(kNodeNoAnswer).arg(hostAddress.toString()).arg(hostPort)
         : QString::fromUtf8(kNodeBadAnswer)
@@ -98,91 +115,34 @@ CmdFinsNet::Handshake CmdFinsNet::askNode(quint8 requested)
 void CmdFinsNet::warnNodeRefused(quint32 errorCode) const
 {
     QMessageLogger().warning().noquote()
-        << QString::fromUtf8(kNodeRefused)
-               .arg(hostAddress.toString(), QString::number(hostPort),
-                    QStringLiteral("%1").arg(errorCode, 8, 16, QLatin1Char('0')).toUpper());
+        << QString::fromUtf8(kNodeRefused).arg(hostAddress.toString(), QString::number(hostPort), hex8(errorCode));
 }
 
-int CmdFinsNet::SendData(QByteArray frame, QByteArray &answer, int gate)
+Outcome CmdFinsNet::exchange(const QByteArray &command, const FinsExchangeContext &, QByteArray *answer)
 {
-    if (gate < 1)
-        return -1;
+    const QByteArray frame = wireFrame(command);
     QByteArray received;
-    if (sendFrame(frame) != Exchange::Done
-        || nextFrame(QDeadlineTimer(ExchangeTimeoutMs), &received) != Exchange::Done)
-        return -1;
-    answer.append(received);
-    return 0;
-}
-
-// ---- memory-area commands -------------------------------------------------
-
-int CmdFinsNet::Message_parsing(QByteArray frame, QByteArray *out, int byteLen, QString addressText)
-{
-    return resultCode(readExchange(frame, out, byteLen, addressText));
-}
-
-CmdFinsNet::Exchange CmdFinsNet::readPart(const QByteArray &command, int byteLen, const QString &addressText,
-                                          QByteArray *out)
-{
-    return readExchange(FinsFrame::commandFrame(command), out, byteLen, addressText);
-}
-
-CmdFinsNet::Exchange CmdFinsNet::readExchange(const QByteArray &frame, QByteArray *out, int byteLen,
-                                              const QString &addressText)
-{
-    // Only a complete command frame can be matched with its answer.
-    if (frame.size() < FinsFrame::OffData + 4 || byteLen < 0)
-        return Exchange::BadRequest;
-    trace(kReadCommand, addressText, byteLen, frame);
-    QByteArray answer;
-    const Exchange result = transact(frame, &answer);
-    trace(kResponse, addressText, byteLen, answer);
-    if (result == Exchange::NotConnected)
-        return result;
-    if (answer.isEmpty()) {
-        warn(kEmptyAnswer, addressText, byteLen, answer);
-        return Exchange::NoAnswer;
-    }
-    if (result != Exchange::Done) {
-        warn(kBadLength, addressText, byteLen, answer);
-        return Exchange::BadAnswer;
-    }
-    switch (FinsFrame::readAnswerFault(frame, answer, byteLen)) {
-    case FinsFrame::AnswerFault::None:
-        out->append(answer.mid(FinsFrame::OffData, byteLen));
-        return Exchange::Done;
-    case FinsFrame::AnswerFault::Nodes:
-        warn(kBadNodes, addressText, byteLen, answer);
+    const Exchange result = transact(frame, &received);
+    Outcome outcome;
+    switch (result) {
+    case Exchange::Done:
+        *answer = received.mid(FinsFrame::HeaderSize);
         break;
-    case FinsFrame::AnswerFault::EndCode:
-        warnEndCode(kBadEndCode, FinsFrame::endCode(answer), addressText, byteLen, answer);
+    case Exchange::NotConnected:
+        outcome = Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("send"), QStringLiteral("the connection is gone"));
         break;
-    case FinsFrame::AnswerFault::Length:
-        warn(kBadLength, addressText, byteLen, answer);
+    case Exchange::NoAnswer:
+        outcome = Outcome::make(Outcome::Kind::NoAnswer, QStringLiteral("answer"),
+                                QStringLiteral("no answer within %1 ms").arg(ExchangeTimeoutMs));
+        break;
+    case Exchange::BadAnswer:
+        outcome = Outcome::make(Outcome::Kind::BadAnswer, QStringLiteral("answer"),
+                                FinsFrame::tcpCommand(received) == FinsFrame::ErrorNotice
+                                    ? QStringLiteral("the unit sent an error notice")
+                                    : QStringLiteral("what came is no complete FINS/TCP answer"));
         break;
     }
-    return Exchange::BadAnswer;
-}
-
-CmdFinsNet::Exchange CmdFinsNet::writePart(const QByteArray &command, int itemCount, WriteKind kind,
-                                           const QString &addressText)
-{
-    const QByteArray frame = FinsFrame::commandFrame(command);
-    const bool bits = kind == WriteKind::Bits;
-    trace(bits ? kBitWriteCommand : kWordWriteCommand, addressText, itemCount, frame);
-    QByteArray answer;
-    const Exchange result = transact(frame, &answer);
-    trace(bits ? kResponse : kWordWriteResponse, addressText, itemCount, answer);
-    if (result == Exchange::NotConnected)
-        return result;
-    if (answer.isEmpty())
-        return Exchange::NoAnswer;
-    if (result != Exchange::Done || answer.size() < FinsFrame::ResponseHeadSize)
-        return Exchange::BadAnswer;
-    if (!FinsFrame::isNormalCompletion(FinsFrame::endCode(answer))) {
-        warnEndCode(kBadEndCode, FinsFrame::endCode(answer), addressText, itemCount, answer);
-        return Exchange::BadAnswer;
-    }
-    return Exchange::Done;
+    outcome.request = frame;
+    outcome.answer = received;
+    return outcome;
 }

@@ -1,41 +1,50 @@
 #ifndef CMDFINSNET_H
 #define CMDFINSNET_H
 
-// The FINS/TCP protocol object: the node address handshake and the exchange
-// of one memory-area command at a time over CmdFinsNetLink's connection
-// (FinsAreaTransfer splits larger transfers), with the checks of each answer
-// and the log lines.
+// The FINS/TCP link: the node address handshake on CmdFinsNetLink's
+// connection, and the FinsLink seam over it (a FINS command goes out in a
+// FINS/TCP command 2 frame; its own answer comes back without that header).
 
 #include <QByteArray>
 #include <QString>
 
 #include "CmdFinsNetLink.h"
+#include "FinsFrame.h"
+#include "FinsLink.h"
+#include "Outcome.h"
 
-class CmdFinsNet : public CmdFinsNetLink
+class CmdFinsNet : public CmdFinsNetLink, public FinsLink
 {
     Q_OBJECT
 
 public:
     // 0 connected; -1 not a numeric address or no valid port; -2 the node
     // address handshake failed; -3 no TCP connection. Every failure leaves a
-    // warning line that says why.
+    // warning line that says why, and connectOutcome() says it in words.
     int ConnectDrive(QString ip, int port);
     // 0 node numbers set; 1 the handshake failed.
     int First_handshake();
-    int SendData(QByteArray frame, QByteArray &answer, int gate);
+    const Outcome &connectOutcome() const { return m_connect; }
 
-    // One Memory Area Read command frame (FINS/TCP header on); 0, -1, -2, -3.
-    int Message_parsing(QByteArray frame, QByteArray *out, int byteLen, QString addressText);
+    int serverNodeNumber() const { return serverNode; }
+    int clientNodeNumber() const { return clientNode; }
+    QString peerAddress() const { return hostAddress.toString(); }
+    int peerPort() const { return hostPort; }
+
+    Outcome exchange(const QByteArray &command, const FinsExchangeContext &context, QByteArray *answer) override;
+    QByteArray wireFrame(const QByteArray &command) const override { return FinsFrame::commandFrame(command); }
+    bool isOpen() const override { return isConnected(); }
+    FinsCommand::Nodes nodes() const override { return FinsCommand::Nodes{serverNode, clientNode}; }
+    quint64 droppedAnswers() const override { return dropped; }
 
 private:
     enum class Handshake { Assigned, Failed, NodeRefused };
 
-    Exchange readPart(const QByteArray &command, int byteLen, const QString &addressText, QByteArray *out) override;
-    Exchange writePart(const QByteArray &command, int itemCount, WriteKind kind, const QString &addressText) override;
-
     Handshake askNode(quint8 requested);
     void warnNodeRefused(quint32 errorCode) const;
-    Exchange readExchange(const QByteArray &frame, QByteArray *out, int byteLen, const QString &addressText);
+    void failConnect(Outcome::Kind kind, const QString &step, const QString &reason, int code = -1);
+
+    Outcome m_connect;
 };
 
 #endif // CMDFINSNET_H

@@ -15,7 +15,7 @@ constexpr int kMaxBuffered = 64 * 1024;
 } // namespace
 
 CmdFinsNetLink::CmdFinsNetLink()
-    : FinsAreaTransfer(100, 0)
+    : FinsTcpPeer(100, 0)
 {
 }
 
@@ -207,6 +207,7 @@ CmdFinsNetLink::Exchange CmdFinsNetLink::transact(const QByteArray &request, QBy
             *answer = frame;
             return match == FinsFrame::Match::Ours ? Exchange::Done : Exchange::BadAnswer;
         }
+        ++dropped;
     }
 }
 
@@ -215,4 +216,17 @@ CmdFinsNetLink::Exchange CmdFinsNetLink::transact(const QByteArray &request, QBy
 QString CmdFinsNetLink::peer() const
 {
     return QStringLiteral("%1:%2").arg(hostAddress.toString()).arg(hostPort);
+}
+
+QString CmdFinsNetLink::socketErrorText() const
+{
+    const auto error = tcpSocket ? tcpSocket->error() : QAbstractSocket::UnknownSocketError;
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return QStringLiteral("connection refused: nothing listens on port %1").arg(hostPort);
+    case QAbstractSocket::SocketTimeoutError:
+        return QStringLiteral("no TCP connection within %1 ms").arg(ConnectTimeoutMs);
+    default:
+        return tcpSocket ? tcpSocket->errorString() : QStringLiteral("no socket");
+    }
 }

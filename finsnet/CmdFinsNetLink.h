@@ -14,11 +14,11 @@
 #include <QObject>
 #include <QString>
 
-#include "FinsAreaTransfer.h"
+#include "FinsTcpPeer.h"
 
 class QTcpSocket;
 
-class CmdFinsNetLink : public QObject, public FinsAreaTransfer
+class CmdFinsNetLink : public QObject, public FinsTcpPeer
 {
     Q_OBJECT
 
@@ -53,6 +53,8 @@ protected:
     // A command frame out, its own answer back.
     Exchange transact(const QByteArray &request, QByteArray *answer);
     QString peer() const;
+    // How the last connect failed, in words.
+    QString socketErrorText() const;
 
 private:
     void dropStale();

@@ -1,8 +1,9 @@
 #ifndef LIBFINSNET_H
 #define LIBFINSNET_H
 
-// The FINS/TCP driver object the host holds: the FINS facade over one
-// CmdFinsNet, with the plug-in's name and its `ip:port` connection text.
+// The FINS/TCP driver object the host holds: the FINS facade and core over
+// one CmdFinsNet link, with the plug-in's name and its `ip:port` connection
+// text.
 
 #include <QObject>
 #include <QString>
@@ -19,6 +20,9 @@ public:
     ~LibFinsNet() override;
 
     int ConnectDrive(QString connection) override;
+
+    QString checkConnectionText(const QString &text) const override;
+    QVariantMap addressing() const override;
 };
 
 #endif // LIBFINSNET_H

@@ -6,24 +6,9 @@
 #include <cerrno>
 #include <sys/socket.h>
 
-#include "FinsCommand.h"
+#include "FinsAnswer.h"
 
 namespace {
-
-// Traces and warnings; %1 address, %2 port, %3 tag, %4 count, %5 bytes.
-const char kReadCommand[] = "lib[FinsUdp]读命令 %1:%2 Area=%3  len = %4 msg : %5";
-const char kResponse[] = "lib[FinsUdp]响应 %1:%2 Area=%3  len = %4 msg : %5";
-const char kWriteCommand[] = "lib[FinsUdp]写命令 %1:%2 Area=%3  len = %4 msg : %5";
-const char kEmptyAnswer[] = "lib[FinsUdp]返回的报文长度为0 %1:%2 Area=%3  len = %4 msg : %5";
-const char kBadLength[] = "lib[FinsUdp]报文返回长度错误 %1:%2 Area=%3  len = %4 msg : %5";
-const char kBadNodes[] = "lib[FinsUdp]目标地址，源地址错误 %1:%2 Area=%3  len = %4 msg : %5";
-const char kResend[] = "lib[FinsUdp]无响应，重发 %1:%2 Area=%3  len = %4 msg : %5";
-// The end code replaces %6 before the other fields are filled in.
-const char kBadEndCode[] = "lib[FinsUdp]报文结束码错误 %1:%2 Area=%3  len = %4 code = %6 msg : %5";
-
-// The harmless command ConnectDrive probes with: one word of D0.
-const char kProbeTag[] = "D0";
-constexpr int kProbeArea = 0x82;
 
 // More datagrams than any exchange can owe us: the rest is a flood.
 constexpr int kMaxDropped = 1024;
@@ -47,10 +32,7 @@ QAbstractSocket::SocketError socketErrorOf(int error)
 
 } // namespace
 
-CmdFinsUdp::CmdFinsUdp()
-    : FinsAreaTransfer(0, 0)
-{
-}
+CmdFinsUdp::CmdFinsUdp() = default;
 
 CmdFinsUdp::~CmdFinsUdp()
 {
@@ -59,23 +41,13 @@ CmdFinsUdp::~CmdFinsUdp()
 
 // ---- connection ------------------------------------------------------------
 
-int CmdFinsUdp::ConnectDrive(const QString &connection)
-{
-    UdpConnectionText::Settings settings;
-    QString error;
-    if (!UdpConnectionText::parse(connection, &settings, &error)) {
-        QMessageLogger().warning().noquote() << QStringLiteral("lib[FinsUdp]连接参数错误 %1").arg(error);
-        return -1;
-    }
-    return ConnectDrive(settings);
-}
-
-int CmdFinsUdp::ConnectDrive(const UdpConnectionText::Settings &settings)
+int CmdFinsUdp::open(const UdpConnectionText::Settings &settings)
 {
     hostAddress.setAddress(settings.address);
     hostPort = settings.port;
     timeoutMs = settings.timeoutMs;
     retries = settings.retries;
+    dropped = 0;
     if (!openSocket(settings.localPort))
         return -3;
     // Factory settings: a node number is the last octet of its address.
@@ -88,25 +60,16 @@ int CmdFinsUdp::ConnectDrive(const UdpConnectionText::Settings &settings)
                    .arg(hostPort)
                    .arg(serverNode)
                    .arg(clientNode);
+        m_connect = Outcome::make(Outcome::Kind::Refused, QStringLiteral("nodes"),
+                                  QStringLiteral("no node number for plc= %1 / node= %2: give both, 1-254")
+                                      .arg(serverNode)
+                                      .arg(clientNode));
+        m_connect.refusedCode = 1;
         udpSocket->abort();
         return -1;
     }
-    const Exchange probed = probe();
-    if (probed == Exchange::Done)
-        return 0;
-    if (probed == Exchange::NoAnswer) {
-        // Wrong node numbers look exactly like this: the controller drops a
-        // command for another node, or answers one it cannot route silently.
-        QMessageLogger().warning().noquote()
-            << QStringLiteral("lib[FinsUdp]%1:%2 无应答，请检查节点号 plc=%3 node=%4 local=%5")
-                   .arg(hostAddress.toString())
-                   .arg(hostPort)
-                   .arg(serverNode)
-                   .arg(clientNode)
-                   .arg(localPort());
-    }
-    udpSocket->abort();
-    return resultCode(probed);
+    m_connect = Outcome::done();
+    return 0;
 }
 
 bool CmdFinsUdp::openSocket(quint16 port)
@@ -119,36 +82,21 @@ bool CmdFinsUdp::openSocket(quint16 port)
         QMessageLogger().warning().noquote()
             << QStringLiteral("lib[FinsUdp]%1:%2 本地端口 %3 不可用").arg(hostAddress.toString()).arg(hostPort).arg(port)
             << udpSocket->error();
+        m_connect = Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("local port"),
+                                  QStringLiteral("the local UDP port %1 is taken").arg(port));
         udpSocket->abort();
         return false;
     }
     udpSocket->connectToHost(hostAddress, quint16(hostPort), QIODevice::ReadWrite);
     if (udpSocket->state() != QAbstractSocket::ConnectedState) {
-        warnUnreachable(udpSocket->error());
+        m_connect = failed(udpSocket->error());
         udpSocket->abort();
         return false;
     }
     return true;
 }
 
-CmdFinsUdp::Exchange CmdFinsUdp::probe()
-{
-    const QByteArray frame = FinsCommand::readCommand(serverNode, clientNode, nextSid(), kProbeArea, 0, 1);
-    const QString tag = QString::fromLatin1(kProbeTag);
-    trace(kReadCommand, tag, 2, frame);
-    QByteArray answer;
-    const Exchange result = exchange(frame, &answer, tag, 2);
-    trace(kResponse, tag, 2, answer);
-    // Any end code will do: a FINS node has answered.
-    return result;
-}
-
-int CmdFinsUdp::Connection_status() const
-{
-    return isConnected() ? 0 : -3;
-}
-
-bool CmdFinsUdp::isConnected() const
+bool CmdFinsUdp::isOpen() const
 {
     return udpSocket && udpSocket->state() == QAbstractSocket::ConnectedState;
 }
@@ -193,29 +141,29 @@ qint64 CmdFinsUdp::peekDatagram() const
     }
 }
 
-// Waits for the next datagram. Done: `*datagram` holds it (empty when it
-// could not be read or came from elsewhere); NoAnswer: the deadline passed;
-// NotConnected: the socket reports an error (`*error`) or is gone.
-CmdFinsUdp::Exchange CmdFinsUdp::receive(const QDeadlineTimer &deadline, QByteArray *datagram,
-                                         QAbstractSocket::SocketError *error)
+// Waits for the next datagram. Datagram: `*datagram` holds it (empty when it
+// could not be read or came from elsewhere); Failed: the socket reports an
+// error (`*error`) or is gone.
+CmdFinsUdp::Wait CmdFinsUdp::receive(const QDeadlineTimer &deadline, QByteArray *datagram,
+                                     QAbstractSocket::SocketError *error)
 {
     for (;;) {
-        if (!isConnected()) {
+        if (!isOpen()) {
             *error = udpSocket ? udpSocket->error() : QAbstractSocket::UnknownSocketError;
-            return Exchange::NotConnected;
+            return Wait::Failed;
         }
         // The peek that finds an error consumes it: it is reported here.
         const qint64 size = peekDatagram();
         if (size >= 0) {
             readDatagram(size, datagram);
-            return Exchange::Done;
+            return Wait::Datagram;
         }
         if (size != -EAGAIN) {
             *error = socketErrorOf(int(-size));
-            return Exchange::NotConnected;
+            return Wait::Failed;
         }
         if (deadline.hasExpired())
-            return Exchange::NoAnswer;
+            return Wait::Timeout;
         udpSocket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
     }
 }
@@ -239,101 +187,71 @@ void CmdFinsUdp::dropPending()
     QByteArray datagram;
     QAbstractSocket::SocketError error;
     for (int i = 0; i < kMaxDropped; ++i) {
-        if (receive(QDeadlineTimer(0), &datagram, &error) == Exchange::NoAnswer || !isConnected())
+        if (receive(QDeadlineTimer(0), &datagram, &error) != Wait::Datagram || !isOpen())
             return;
+        ++dropped;
     }
 }
 
-// Sends `request` and waits for its answer, resending on silence. Done with
-// our answer in `*answer`; NoAnswer after all attempts; NotConnected: the
-// socket failed or the controller's port is closed.
-CmdFinsUdp::Exchange CmdFinsUdp::exchange(const QByteArray &request, QByteArray *answer,
-                                          const QString &addressText, int count)
+Outcome CmdFinsUdp::failed(QAbstractSocket::SocketError error)
 {
-    if (!isConnected())
-        return Exchange::NotConnected;
+    warnUnreachable(error);
+    return Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("answer"),
+                         error == QAbstractSocket::ConnectionRefusedError
+                             ? QStringLiteral("port unreachable: nothing listens for FINS/UDP on port %1").arg(hostPort)
+                             : QStringLiteral("the address is unreachable (%1)").arg(int(error)));
+}
+
+// Sends `command` and waits for its answer, resending on silence.
+Outcome CmdFinsUdp::exchange(const QByteArray &command, const FinsExchangeContext &context, QByteArray *answer)
+{
+    Outcome outcome = Outcome::make(Outcome::Kind::NoAnswer, QStringLiteral("answer"),
+                                    QStringLiteral("no answer after %1 attempt(s) of %2 ms").arg(retries + 1).arg(timeoutMs));
+    outcome.request = command;
+    if (!isOpen())
+        return Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("send"), QStringLiteral("not connected"));
     dropPending();
+    int wrongNodes = 0;
     for (int attempt = 0; attempt <= retries; ++attempt) {
-        if (attempt > 0)
-            warn(kResend, addressText, count, request);
-        if (udpSocket->write(request) != request.size()) {
-            warnUnreachable(udpSocket->error());
-            return Exchange::NotConnected;
-        }
+        if (attempt > 0 && context.log)
+            context.log->warn(FinsLog::Line::Resend, context.tag, context.count, command);
+        if (udpSocket->write(command) != command.size())
+            return failed(udpSocket->error());
         const QDeadlineTimer deadline(timeoutMs);
         for (;;) {
             QByteArray datagram;
             QAbstractSocket::SocketError error = QAbstractSocket::UnknownSocketError;
-            const Exchange result = receive(deadline, &datagram, &error);
-            if (result == Exchange::NoAnswer)
+            const Wait result = receive(deadline, &datagram, &error);
+            if (result == Wait::Timeout)
                 break;
-            if (result != Exchange::Done) {
-                warnUnreachable(error);
-                return result;
-            }
-            switch (FinsCommand::checkAnswer(request, datagram)) {
-            case FinsCommand::Verdict::Ours:
+            if (result == Wait::Failed)
+                return failed(error);
+            const FinsAnswer::Match match = FinsAnswer::match(command, datagram);
+            if (match == FinsAnswer::Match::Ours) {
                 *answer = datagram;
-                return Exchange::Done;
-            case FinsCommand::Verdict::WrongNodes:
-                warn(kBadNodes, addressText, count, datagram);
-                break;
-            case FinsCommand::Verdict::Foreign:
-            case FinsCommand::Verdict::Malformed:
-                break;
+                outcome = Outcome::done();
+                outcome.request = command;
+                outcome.answer = datagram;
+                return outcome;
+            }
+            ++dropped;
+            if (match == FinsAnswer::Match::WrongNodes) {
+                ++wrongNodes;
+                if (context.log)
+                    context.log->warn(FinsLog::Line::BadNodes, context.tag, context.count, datagram);
             }
             // A stream of foreign datagrams must not hold the deadline off.
             if (deadline.hasExpired())
                 break;
         }
     }
-    return Exchange::NoAnswer;
+    if (wrongNodes > 0)
+        outcome.reason = QStringLiteral("%1 answer(s) came addressed to other node numbers than plc=%2 node=%3")
+                             .arg(wrongNodes)
+                             .arg(serverNode)
+                             .arg(clientNode);
+    return outcome;
 }
-
-// ---- memory-area commands ------------------------------------------------------
-
-CmdFinsUdp::Exchange CmdFinsUdp::readPart(const QByteArray &command, int byteLen, const QString &addressText,
-                                          QByteArray *out)
-{
-    trace(kReadCommand, addressText, byteLen, command);
-    QByteArray answer;
-    const Exchange result = exchange(command, &answer, addressText, byteLen);
-    trace(kResponse, addressText, byteLen, answer);
-    if (result == Exchange::NotConnected)
-        return result;
-    if (result != Exchange::Done) {
-        warn(kEmptyAnswer, addressText, byteLen, answer);
-        return Exchange::NoAnswer;
-    }
-    if (!FinsCommand::isNormalCompletion(FinsCommand::endCode(answer))) {
-        warnEndCode(kBadEndCode, FinsCommand::endCode(answer), addressText, byteLen, answer);
-        return Exchange::BadAnswer;
-    }
-    if (answer.size() != byteLen + FinsCommand::ResponseHeadSize) {
-        warn(kBadLength, addressText, byteLen, answer);
-        return Exchange::BadAnswer;
-    }
-    out->append(answer.mid(FinsCommand::OffData, byteLen));
-    return Exchange::Done;
-}
-
-CmdFinsUdp::Exchange CmdFinsUdp::writePart(const QByteArray &command, int itemCount, WriteKind,
-                                           const QString &addressText)
-{
-    trace(kWriteCommand, addressText, itemCount, command);
-    QByteArray answer;
-    const Exchange result = exchange(command, &answer, addressText, itemCount);
-    trace(kResponse, addressText, itemCount, answer);
-    if (result != Exchange::Done)
-        return result;
-    if (!FinsCommand::isNormalCompletion(FinsCommand::endCode(answer))) {
-        warnEndCode(kBadEndCode, FinsCommand::endCode(answer), addressText, itemCount, answer);
-        return Exchange::BadAnswer;
-    }
-    return Exchange::Done;
-}
-
-// ---- log lines -------------------------------------------------------------------
 
 void CmdFinsUdp::warnUnreachable(QAbstractSocket::SocketError error) const
 {

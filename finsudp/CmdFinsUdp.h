@@ -1,8 +1,8 @@
 #ifndef CMDFINSUDP_H
 #define CMDFINSUDP_H
 
-// The FINS/UDP protocol object: one UDP socket connected to the controller's
-// address and port, and the memory-area commands sent over it.
+// The FINS/UDP link: one UDP socket connected to the controller's address
+// and port, behind the FinsLink seam.
 //
 // UDP loses, duplicates and delays datagrams without notice, and nothing but
 // the FINS header says whom a datagram is for. So every exchange sends its
@@ -17,18 +17,19 @@
 // Waits block the calling thread on the socket's own waits; no event loop
 // is needed.
 
+#include <QAbstractSocket>
 #include <QByteArray>
 #include <QDeadlineTimer>
-#include <QAbstractSocket>
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 
-#include "FinsAreaTransfer.h"
+#include "FinsLink.h"
 #include "UdpConnectionText.h"
 
 class QUdpSocket;
 
-class CmdFinsUdp : public QObject, public FinsAreaTransfer
+class CmdFinsUdp : public QObject, public FinsLink
 {
     Q_OBJECT
 
@@ -36,36 +37,45 @@ public:
     CmdFinsUdp();
     ~CmdFinsUdp() override;
 
-    // Parses the connection text (a bad one is refused with a warning naming
-    // the setting, and nothing is touched), then connects as below.
-    int ConnectDrive(const QString &connection);
-    // 0 once the controller answered a one-word read; -1 no node number can
-    // be derived, -2 no answer after all attempts, -3 the socket could not be
-    // set up, or the address is unreachable or the port closed.
-    int ConnectDrive(const UdpConnectionText::Settings &settings);
-    int Connection_status() const;
+    // Opens the socket and sets the node numbers: 0; -1 no node number can
+    // be derived; -3 the socket could not be set up, or the address is
+    // unreachable. A warning says why, and connectOutcome() in words.
+    int open(const UdpConnectionText::Settings &settings);
+    const Outcome &connectOutcome() const { return m_connect; }
+    void setConnectOutcome(const Outcome &outcome) { m_connect = outcome; }
     int DisConnectDrive();
     int DestroyFree();
 
     quint16 localPort() const;
+    QString peerAddress() const { return hostAddress.toString(); }
+    int peerPort() const { return hostPort; }
+
+    Outcome exchange(const QByteArray &command, const FinsExchangeContext &context, QByteArray *answer) override;
+    QByteArray wireFrame(const QByteArray &command) const override { return command; }
+    bool isOpen() const override;
+    FinsCommand::Nodes nodes() const override { return FinsCommand::Nodes{serverNode, clientNode}; }
+    quint64 droppedAnswers() const override { return dropped; }
 
 private:
-    bool isConnected() const override;
-    Exchange readPart(const QByteArray &command, int byteLen, const QString &addressText, QByteArray *out) override;
-    Exchange writePart(const QByteArray &command, int itemCount, WriteKind kind, const QString &addressText) override;
+    enum class Wait { Datagram, Timeout, Failed };
 
     bool openSocket(quint16 localPort);
-    Exchange probe();
     qint64 peekDatagram() const;
-    Exchange receive(const QDeadlineTimer &deadline, QByteArray *datagram, QAbstractSocket::SocketError *error);
+    Wait receive(const QDeadlineTimer &deadline, QByteArray *datagram, QAbstractSocket::SocketError *error);
     void readDatagram(qint64 size, QByteArray *datagram);
     void dropPending();
-    Exchange exchange(const QByteArray &request, QByteArray *answer, const QString &addressText, int count);
+    Outcome failed(QAbstractSocket::SocketError error);
     void warnUnreachable(QAbstractSocket::SocketError error) const;
 
     QUdpSocket *udpSocket = nullptr;
+    QHostAddress hostAddress;
+    int hostPort = 0;
+    int serverNode = 0; // DA1
+    int clientNode = 0; // SA1
     int timeoutMs = UdpConnectionText::DefaultTimeoutMs;
     int retries = UdpConnectionText::DefaultRetries;
+    quint64 dropped = 0;
+    Outcome m_connect;
 };
 
 #endif // CMDFINSUDP_H

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 
+#include "FinsSplit.h"
 #include "HLinkFrame.h"
 
 namespace {
@@ -25,32 +26,32 @@ int CmdHLink::SendData(QByteArray frame, QByteArray &answer, int restMs)
     return resultCode(transfer(frame, &answer, restMs));
 }
 
-int CmdHLink::resultCode(Outcome outcome)
+int CmdHLink::resultCode(Result outcome)
 {
     switch (outcome) {
-    case Outcome::Done: return 0;
-    case Outcome::BadAnswer: return -1;
-    case Outcome::NoAnswer: return -2;
-    case Outcome::NoLink: break;
+    case Result::Done: return 0;
+    case Result::BadAnswer: return -1;
+    case Result::NoAnswer: return -2;
+    case Result::NoLink: break;
     }
     return -3;
 }
 
-CmdHLink::Outcome CmdHLink::transfer(const QByteArray &frame, QByteArray *answer, int restMs)
+CmdHLink::Result CmdHLink::transfer(const QByteArray &frame, QByteArray *answer, int restMs)
 {
     if (!linkUp())
-        return Outcome::NoLink;
+        return Result::NoLink;
     startExchange();
     droppedAnswers = 0;
     if (Only_send(frame) != 0)
-        return Outcome::NoLink;
+        return Result::NoLink;
     const QDeadlineTimer firstByte(kFirstByteMs + lineTimeMs(frame.size()));
     QDeadlineTimer rest(QDeadlineTimer::Forever);
     bool answering = false;
     for (;;) {
         takeAvailable();
         if (takeOwnAnswer(frame, answer, &answering))
-            return Outcome::Done;
+            return Result::Done;
         if (!answering && bytesArrived() > 0) {
             answering = true;
             rest.setRemainingTime(restMs);
@@ -59,14 +60,14 @@ CmdHLink::Outcome CmdHLink::transfer(const QByteArray &frame, QByteArray *answer
         if (deadline.hasExpired())
             break;
         if (!waitForBytes(deadline))
-            return Outcome::NoLink;
+            return Result::NoLink;
     }
     if (!bufferEmpty() || garbageDropped()) {
         *answer += rawBytes();
         clearBuffer();
-        return Outcome::BadAnswer;
+        return Result::BadAnswer;
     }
-    return Outcome::NoAnswer;
+    return Result::NoAnswer;
 }
 
 // Takes complete frames off the buffer until one belongs to `request`;
@@ -82,6 +83,7 @@ bool CmdHLink::takeOwnAnswer(const QByteArray &request, QByteArray *answer, bool
             return true;
         }
         ++droppedAnswers;
+        ++m_droppedTotal;
         // Nothing else came: the first-byte wait for our own answer goes on.
         if (bufferEmpty() && !garbageDropped()) {
             *answering = false;
@@ -126,34 +128,61 @@ void CmdHLink::warnBadAnswer(const QString &tagAddress, const QString &why, cons
                               .arg(peerText(), tagAddress, why, lowerHex(answer)));
 }
 
-CmdHLink::Outcome CmdHLink::exchange(const QByteArray &request, Kind kind, int words, const QString &tagAddress,
-                                     QByteArray *digits)
+void CmdHLink::record(Result result, const QString &reason, int endCode, const QByteArray &request,
+                      const QByteArray &answer)
+{
+    static const ::Outcome::Kind kinds[] = {::Outcome::Kind::Done, ::Outcome::Kind::BadAnswer,
+                                            ::Outcome::Kind::NoAnswer, ::Outcome::Kind::NotConnected};
+    ::Outcome::Kind kind = kinds[int(result)];
+    if (kind == ::Outcome::Kind::BadAnswer && endCode >= 0)
+        kind = ::Outcome::Kind::EndCode;
+    m_last = result == Result::Done ? ::Outcome::done()
+                                    : ::Outcome::make(kind, result == Result::NoLink ? QStringLiteral("send")
+                                                                                     : QStringLiteral("answer"),
+                                                      reason, endCode);
+    m_last.request = request;
+    m_last.answer = answer;
+}
+
+CmdHLink::Result CmdHLink::exchange(const QByteArray &request, Kind kind, int words, const QString &tagAddress,
+                                    QByteArray *digits)
 {
     QByteArray answer;
-    const Outcome outcome =
+    const Result outcome =
         transfer(request, &answer, restLimitMs(qMax(words, 1), HLinkFrame::expectedAnswerLength(request)));
     logFrames(kind, tagAddress, request, answer);
-    if (outcome == Outcome::BadAnswer) {
-        warnBadAnswer(tagAddress, garbageDropped() && answer.indexOf("*\r") < 0 ? QStringLiteral("no frame in what came")
-                                                                            : QStringLiteral("incomplete answer"),
-                      answer);
+    const QString unit = QStringLiteral("unit %1").arg(QString::fromLatin1(request.mid(1, 2)));
+    if (outcome == Result::BadAnswer) {
+        const QString why = garbageDropped() && answer.indexOf("*\r") < 0 ? QStringLiteral("no frame in what came")
+                                                                          : QStringLiteral("incomplete answer");
+        warnBadAnswer(tagAddress, why, answer);
+        record(outcome, QStringLiteral("%1 (%2)").arg(why, unit), -1, request, answer);
         return outcome;
     }
-    if (outcome == Outcome::NoAnswer && droppedAnswers > 0) {
+    if (outcome == Result::NoAnswer && droppedAnswers > 0) {
         logLine(QtWarningMsg, QStringLiteral("lib[HLink]%1 Area=%2 no answer; dropped %3 answer(s) for another unit or request")
                                   .arg(peerText(), tagAddress)
                                   .arg(droppedAnswers));
     }
-    if (outcome != Outcome::Done)
+    if (outcome == Result::NoAnswer)
+        record(outcome, droppedAnswers > 0 ? QStringLiteral("no answer from %1; %2 answer(s) came for another unit or request")
+                                                 .arg(unit).arg(droppedAnswers)
+                                           : QStringLiteral("no answer from %1").arg(unit),
+               -1, request, answer);
+    if (outcome == Result::NoLink)
+        record(outcome, QStringLiteral("the link is not open (%1)").arg(unit), -1, request, answer);
+    if (outcome != Result::Done)
         return outcome;
     const HLinkFrame::AnswerCheck check = HLinkFrame::checkAnswer(answer, request);
     if (check.verdict != HLinkFrame::Verdict::Accepted) {
         warnBadAnswer(tagAddress, check.failure, answer);
-        return Outcome::BadAnswer;
+        record(Result::BadAnswer, QStringLiteral("%1 (%2)").arg(check.failure, unit), check.endCode, request, answer);
+        return Result::BadAnswer;
     }
+    record(Result::Done, QString(), -1, request, answer);
     if (digits)
         *digits = check.digits;
-    return Outcome::Done;
+    return Result::Done;
 }
 
 int CmdHLink::read_cmd(int unit, int area, int wordAddress, int wordCount, QString tagAddress, QByteArray *out)
@@ -161,15 +190,13 @@ int CmdHLink::read_cmd(int unit, int area, int wordAddress, int wordCount, QStri
     if (wordCount <= 0 || !out)
         return -2;
     QByteArray all;
-    for (int done = 0; done < wordCount;) {
-        const int n = qMin(HLinkFrame::MaxReadWords, wordCount - done);
-        const QByteArray request = HLinkFrame::readRequest(unit, nextSid(), area, wordAddress + done, n);
-        QByteArray part;
-        const Outcome outcome = exchange(request, Kind::Read, n, tagAddress, &part);
-        if (outcome != Outcome::Done)
+    for (const FinsSplit::Part &part : FinsSplit::words(wordAddress, wordCount, HLinkFrame::MaxReadWords)) {
+        const QByteArray request = HLinkFrame::readRequest(unit, nextSid(), area, part.word, part.count);
+        QByteArray digits;
+        const Result outcome = exchange(request, Kind::Read, part.count, tagAddress, &digits);
+        if (outcome != Result::Done)
             return resultCode(outcome);
-        all += part;
-        done += n;
+        all += digits;
     }
     out->append(all);
     return 0;
@@ -179,14 +206,12 @@ int CmdHLink::write_cmd(int unit, int area, int wordAddress, int wordCount, QStr
 {
     if (wordCount <= 0 || data.size() < 4LL * wordCount)
         return -1;
-    for (int done = 0; done < wordCount;) {
-        const int n = qMin(HLinkFrame::MaxWriteWords, wordCount - done);
+    for (const FinsSplit::Part &part : FinsSplit::words(wordAddress, wordCount, HLinkFrame::MaxWriteWords)) {
         const QByteArray request =
-            HLinkFrame::writeRequest(unit, nextSid(), area, wordAddress + done, data.mid(4 * done, 4 * n));
-        const Outcome outcome = exchange(request, Kind::Write, n, tagAddress, nullptr);
-        if (outcome != Outcome::Done)
+            HLinkFrame::writeRequest(unit, nextSid(), area, part.word, data.mid(4 * part.offset, 4 * part.count));
+        const Result outcome = exchange(request, Kind::Write, part.count, tagAddress, nullptr);
+        if (outcome != Result::Done)
             return resultCode(outcome);
-        done += n;
     }
     return 0;
 }
@@ -195,16 +220,12 @@ int CmdHLink::writeBits_cmd(int unit, int bitArea, int wordAddress, int bitNumbe
 {
     if (bits.isEmpty() || bitNumber < 0)
         return -1;
-    for (int done = 0; done < bits.size();) {
-        const int n = qMin(HLinkFrame::MaxBitItems, bits.size() - done);
-        const long long position = static_cast<long long>(bitNumber) + done;
-        const QByteArray request = HLinkFrame::bitWriteRequest(unit, nextSid(), bitArea,
-                                                               int(wordAddress + position / 16), int(position % 16),
-                                                               bits.mid(done, n));
-        const Outcome outcome = exchange(request, Kind::Write, (n + 15) / 16, tagAddress, nullptr);
-        if (outcome != Outcome::Done)
+    for (const FinsSplit::Part &part : FinsSplit::bits(wordAddress, bitNumber, bits.size(), HLinkFrame::MaxBitItems)) {
+        const QByteArray request =
+            HLinkFrame::bitWriteRequest(unit, nextSid(), bitArea, part.word, part.bit, bits.mid(part.offset, part.count));
+        const Result outcome = exchange(request, Kind::Write, (part.count + 15) / 16, tagAddress, nullptr);
+        if (outcome != Result::Done)
             return resultCode(outcome);
-        done += n;
     }
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "CmdHLinkMedium.h"
+#include "Outcome.h"
 
 class CmdHLink : public CmdHLinkMedium
 {
@@ -40,19 +41,29 @@ public:
 
     bool debugOn = false;
 
+    // How the last exchange ended, in words (the unit included), and the
+    // answers dropped as another unit's or stale since the connect.
+    const ::Outcome &lastOutcome() const { return m_last; }
+    void setLastOutcome(const ::Outcome &outcome) { m_last = outcome; }
+    quint64 droppedTotal() const { return m_droppedTotal; }
+    void resetDropped() { m_droppedTotal = 0; }
+
 private:
     enum class Kind { Read, Write };
-    // How an exchange ended; resultCode gives the public operations' numbers.
-    enum class Outcome { Done, BadAnswer, NoAnswer, NoLink };
-    static int resultCode(Outcome outcome);
+    // How a transfer ended; resultCode gives the public operations' numbers.
+    enum class Result { Done, BadAnswer, NoAnswer, NoLink };
+    static int resultCode(Result result);
 
-    Outcome transfer(const QByteArray &frame, QByteArray *answer, int restMs);
+    Result transfer(const QByteArray &frame, QByteArray *answer, int restMs);
     bool takeOwnAnswer(const QByteArray &request, QByteArray *answer, bool *answering);
-    Outcome exchange(const QByteArray &request, Kind kind, int words, const QString &tagAddress, QByteArray *digits);
+    Result exchange(const QByteArray &request, Kind kind, int words, const QString &tagAddress, QByteArray *digits);
+    void record(Result result, const QString &reason, int endCode, const QByteArray &request, const QByteArray &answer);
     void logFrames(Kind kind, const QString &tagAddress, const QByteArray &request, const QByteArray &answer) const;
     void warnBadAnswer(const QString &tagAddress, const QString &why, const QByteArray &answer) const;
 
     int droppedAnswers = 0; // foreign answers dropped in this exchange
+    quint64 m_droppedTotal = 0;
+    ::Outcome m_last;
 };
 
 #endif // CMDHLINK_H

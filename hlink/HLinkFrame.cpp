@@ -207,8 +207,11 @@ AnswerCheck checkAnswer(const QByteArray &answer, const QByteArray &request)
         return foreign(QStringLiteral("unit %1").arg(latin(body.mid(1, 2))));
     if (body.mid(3, 2) != "FA")
         return failed(QStringLiteral("header code %1").arg(latin(body.mid(3, 2))));
-    if (body.mid(5, 2) != "00")
-        return failed(QStringLiteral("Host Link end code %1").arg(latin(body.mid(5, 2))));
+    if (body.mid(5, 2) != "00") {
+        AnswerCheck check = failed(QStringLiteral("Host Link end code %1").arg(latin(body.mid(5, 2))));
+        check.endCode = int(body.mid(5, 2).toUInt(nullptr, 16));
+        return check;
+    }
     if (bodySize < AnswerDataPos)
         return failed(QStringLiteral("answer too short (%1 characters)").arg(answer.size()));
     if (body.mid(AnswerSidPos, 2) != request.mid(RequestSidPos, 2))
@@ -220,8 +223,11 @@ AnswerCheck checkAnswer(const QByteArray &answer, const QByteArray &request)
         return failed(QStringLiteral("FINS end code %1 not hex").arg(latin(body.mid(AnswerEndCodePos, 4))));
     // Bit 7 of the main code (relay error) and bits 6-7 of the sub code (CPU
     // unit status) are flags; "0040" still means the command completed.
-    if ((endCode & 0x7F3F) != 0)
-        return failed(QStringLiteral("FINS end code %1").arg(latin(body.mid(AnswerEndCodePos, 4))));
+    if ((endCode & 0x7F3F) != 0) {
+        AnswerCheck check = failed(QStringLiteral("FINS end code %1").arg(latin(body.mid(AnswerEndCodePos, 4))));
+        check.endCode = int(endCode);
+        return check;
+    }
     const QByteArray data = body.mid(AnswerDataPos);
     const int words = expectedDataWords(request);
     if (data.size() != 4 * words)

@@ -87,6 +87,7 @@ struct AnswerCheck {
     Verdict verdict = Verdict::Failed;
     QString failure;
     QByteArray digits; // data digit values (0..15), set when Accepted
+    int endCode = -1;  // Failed on an end code: the Host Link or FINS end code
 };
 
 // Checks a complete frame (ending in "*" CR) against its request.

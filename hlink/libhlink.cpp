@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "HostLinkConnectionText.h"
 #include "WordLayout.h"
 
 LibHLink::LibHLink()
@@ -20,31 +21,52 @@ void LibHLink::setDebug(bool on)
 
 int LibHLink::ConnectDrive(QString connection)
 {
-    if (connection.contains(QLatin1Char(',')))
-        return connectSerial(connection);
-    if (connection.contains(QLatin1Char(':'))) {
-        QString address;
-        int port = 0;
-        if (!splitHostPort(connection, &address, &port))
-            return -1;
-        return cmd.EthConnectDrive(address, port);
+    HostLinkConnectionText::Settings settings;
+    QString reason;
+    const int parsed = HostLinkConnectionText::parse(connection, &settings, &reason);
+    if (parsed != 0) {
+        Outcome refused = Outcome::make(Outcome::Kind::Refused, QStringLiteral("text"), reason);
+        refused.refusedCode = 1;
+        cmd.setLastOutcome(refused);
+        return parsed;
     }
-    return -4;
+    cmd.resetDropped();
+    if (settings.serial) {
+        const HostLinkConnectionText::Serial &line = settings.line;
+        m_where = QVariantMap{{QStringLiteral("port"), line.port}, {QStringLiteral("baud"), line.baud}};
+        const int result = cmd.serialConnectDrive(line.port, line.baud, line.dataBits, line.stopBits, line.parity);
+        connected(result, line.port);
+        return result;
+    }
+    m_where = QVariantMap{{QStringLiteral("address"), settings.tcp.address}, {QStringLiteral("port"), settings.tcp.port}};
+    const int result = cmd.EthConnectDrive(settings.tcp.address, settings.tcp.port);
+    connected(result, QStringLiteral("%1:%2").arg(settings.tcp.address).arg(settings.tcp.port));
+    return result;
 }
 
-// port name, baud rate, data bits, stop bits, parity
-int LibHLink::connectSerial(const QString &connection)
+void LibHLink::connected(int result, const QString &where)
 {
-    const QStringList fields = connection.split(QLatin1Char(','));
-    auto number = [&fields](int i) { return i < fields.size() ? fields.at(i).trimmed().toInt() : 0; };
-    const QString portName = fields.at(0);
-    const int baudRate = number(1);
-    const int dataBits = number(2);
-    const int stopBits = number(3);
-    const QString parity = fields.size() > 4 ? fields.at(4) : QString();
-    if (portName.isEmpty() || baudRate == 0 || dataBits == 0 || stopBits == 0)
-        return -1;
-    return cmd.serialConnectDrive(portName, baudRate, dataBits, stopBits, parity);
+    if (result == 0) {
+        cmd.setLastOutcome(Outcome::done());
+        return;
+    }
+    cmd.setLastOutcome(Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("connect"),
+                                     result == -3 ? QStringLiteral("no TCP connection to %1 (unit %2)").arg(where).arg(unit())
+                                                  : QStringLiteral("could not open %1 (unit %2)").arg(where).arg(unit())));
+}
+
+QString LibHLink::checkConnectionText(const QString &text) const
+{
+    HostLinkConnectionText::Settings settings;
+    QString reason;
+    return HostLinkConnectionText::parse(text, &settings, &reason) == 0 ? QString() : reason;
+}
+
+QVariantMap LibHLink::addressing() const
+{
+    QVariantMap map = m_where;
+    map.insert(QStringLiteral("unit"), unit());
+    return map;
 }
 
 int LibHLink::DisConnectDrive()

@@ -12,6 +12,7 @@
 
 #include "CLabelVariable.h"
 #include "CmdHLink.h"
+#include "DriveDiagnostics.h"
 #include "DriveFacade.h"
 #include "HLinkCodec.h"
 #include "ValueEntryPoints.h"
@@ -20,9 +21,10 @@
 // PLC word): set_variant_bool(bitOffset, digits, count) gives bits bitOffset
 // .. bitOffset + count - 1; the Wset_variant_ members return 0 when appended,
 // 1 when the value holds no list of the type with `count` elements.
-class LibHLink : public DriveFacade, public ValueEntryPoints<HLinkCodec::EntryPoints>
+class LibHLink : public DriveFacade, public DriveDiagnostics, public ValueEntryPoints<HLinkCodec::EntryPoints>
 {
     Q_OBJECT
+    Q_INTERFACES(DriveDiagnostics)
 
 public:
     LibHLink();
@@ -32,6 +34,12 @@ public:
     int ConnectDrive(QString connection) override;
     int DisConnectDrive() override;
     int DestroyFree() override;
+
+    // The diagnostics face: the unit is in every failure's reason.
+    QString checkConnectionText(const QString &text) const override;
+    QVariantMap addressing() const override;
+    Outcome lastOutcome() const override { return cmd.lastOutcome(); }
+    quint64 droppedAnswers() const override { return cmd.droppedTotal(); }
 
     // PLC words that `count` elements of `type` cover (Bool from bit 0).
     int getBytelen(DataType type, int count);
@@ -50,11 +58,12 @@ protected:
     void setDebug(bool on) override;
 
 private:
-    int connectSerial(const QString &connection);
+    void connected(int result, const QString &where);
     // The Host Link unit number every frame carries (SetConnectPar).
     int unit() const { return int(connectParameter()); }
 
     CmdHLink cmd;
+    QVariantMap m_where; // port and baud, or address and port, of the last ConnectDrive
 };
 
 #endif // LIBHLINK_H

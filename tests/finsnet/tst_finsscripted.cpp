@@ -1,4 +1,4 @@
-// CmdFinsNet against a scripted peer that answers exactly the bytes a test
+// The FINS/TCP plug-in (loaded as a host does) against a scripted peer that answers exactly the bytes a test
 // gives it: handshake answers of the wrong size or with an error, connection
 // confirmations, error notices and merged frames, which a well-behaved
 // controller (or the simulator) does not send on demand.
@@ -13,7 +13,8 @@
 #include <functional>
 #include <thread>
 
-#include "CmdFinsNet.h"
+#include "CDriveBaseClass.h"
+#include "DriveDiagnostics.h"
 #include "TestSupport.h"
 
 using testsupport::fromHex;
@@ -136,6 +137,38 @@ QByteArray readAnswer(const QByteArray &request, const QByteArray &data, quint8 
     return a;
 }
 
+// A driver whose connection is closed when the test ends, so the scripted
+// peer's thread sees the end of its connection.
+class Driver
+{
+public:
+    Driver() : m_driver(testsupport::finsPlugin().create()) {}
+    ~Driver() { m_driver->DestroyFree(); }
+    CDriveBaseClass *operator->() const { return m_driver; }
+    operator CDriveBaseClass *() const { return m_driver; }
+
+private:
+    CDriveBaseClass *m_driver;
+};
+
+DriveDiagnostics *diagnostics(CDriveBaseClass *driver)
+{
+    return qobject_cast<DriveDiagnostics *>(dynamic_cast<QObject *>(driver));
+}
+
+QString at(quint16 port)
+{
+    return QStringLiteral("127.0.0.1:%1").arg(port);
+}
+
+int readD(CDriveBaseClass *driver, int word, quint16 *value = nullptr)
+{
+    CLabelVariable result = driver->ReadVariable(QStringLiteral("D%1").arg(word), UInt16, 1);
+    if (value && result.errorCode == 0)
+        *value = result.atUInt16(0);
+    return result.errorCode;
+}
+
 } // namespace
 
 class TestFinsScripted : public QObject
@@ -158,21 +191,16 @@ void TestFinsScripted::handshakeStoresNodes()
     ScriptedPeer peer([](const QByteArray &frame) {
         return isNodeRequest(frame) ? nodeAnswer(0x05, 0x0A) : readAnswer(frame, fromHex("1234"));
     });
-    CmdFinsNet cmd;
-    QCOMPARE(cmd.serverNodeNumber(), 100);
-    QCOMPARE(cmd.clientNodeNumber(), 0);
-    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), peer.port()), 0);
-    QCOMPARE(cmd.clientNodeNumber(), 5);
-    QCOMPARE(cmd.serverNodeNumber(), 10);
-    QByteArray out;
-    QCOMPARE(cmd.Read_area(100, 2, &out, 0x82, QStringLiteral("D100")), 0);
-    QCOMPARE(out, fromHex("1234"));
-    // Negative lengths are refused, never taken as "all of the data".
-    QCOMPARE(cmd.Read_area(100, -2, &out, 0x82, QStringLiteral("D100")), -1);
-    QCOMPARE(cmd.Write_area(100, -2, fromHex("00010002"), 0x82, QStringLiteral("D100")), -1);
-    QCOMPARE(cmd.Write_bool(100, -1, fromHex("0101"), 0, 0x02, QStringLiteral("D100")), -1);
-    QCOMPARE(cmd.Message_parsing(fromHex("46494E53"), &out, 2, QStringLiteral("D100")), -1);
-    QCOMPARE(out, fromHex("1234"));
+    Driver cmd;
+    QCOMPARE(diagnostics(cmd)->addressing().value(QStringLiteral("plc")).toInt(), 100);
+    QCOMPARE(diagnostics(cmd)->addressing().value(QStringLiteral("node")).toInt(), 0);
+    QCOMPARE(cmd->ConnectDrive(at(peer.port())), 0);
+    QCOMPARE(diagnostics(cmd)->addressing().value(QStringLiteral("node")).toInt(), 5);
+    QCOMPARE(diagnostics(cmd)->addressing().value(QStringLiteral("plc")).toInt(), 10);
+    quint16 value = 0;
+    QCOMPARE(readD(cmd, 100, &value), 0);
+    QCOMPARE(value, quint16(0x1234));
+    QVERIFY(diagnostics(cmd)->lastOutcome().ok());
 }
 
 void TestFinsScripted::handshakeRefused_data()
@@ -202,24 +230,37 @@ void TestFinsScripted::handshakeRefused()
     QFETCH(QStringList, warnings);
     ScriptedPeer peer([&](const QByteArray &) { return answer; });
     std::srand(3); // asks for a node other than 0 first
-    CmdFinsNet cmd;
+    Driver cmd;
     testsupport::LogCapture log;
-    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), peer.port()), -2);
-    QCOMPARE(cmd.serverNodeNumber(), 100);
-    QCOMPARE(cmd.clientNodeNumber(), 0);
-    QCOMPARE(cmd.Connection_status(), -3);
+    QCOMPARE(cmd->ConnectDrive(at(peer.port())), -2);
+    const Outcome outcome = diagnostics(cmd)->lastOutcome();
+    QCOMPARE(outcome.step, QStringLiteral("handshake"));
+    QVERIFY(!outcome.reason.isEmpty());
+    QCOMPARE(diagnostics(cmd)->addressing().value(QStringLiteral("plc")).toInt(), 100);
+    QCOMPARE(diagnostics(cmd)->addressing().value(QStringLiteral("node")).toInt(), 0);
+    QCOMPARE(readD(cmd, 0), 9);
     QCOMPARE(handshakeWarnings(log, peer.port()), warnings);
 }
 
 void TestFinsScripted::connectFailuresSayWhy()
 {
-    CmdFinsNet cmd;
+    Driver cmd;
     testsupport::LogCapture log;
-    QCOMPARE(cmd.ConnectDrive(QStringLiteral("plc.local"), 9600), -1);
-    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), 0), -1);
-    QCOMPARE(log.messages(QtWarningMsg),
-             (QStringList{QString::fromUtf8("lib[FinsNet]连接参数错误 plc.local:9600"),
-                          QString::fromUtf8("lib[FinsNet]连接参数错误 127.0.0.1:0")}));
+    // Only the address a text shows is ever reached: short and plain-number
+    // forms of IPv4 are refused like host names (checked by the parser
+    // only: nothing is sent).
+    const QStringList refused{QStringLiteral("plc.local:9600"), QStringLiteral("1.2.3:9600"),
+                              QStringLiteral("127.1:9600"), QStringLiteral("2130706433:9600"),
+                              QStringLiteral("127.0.0.010:9600"), QStringLiteral("127.0.0.1:0")};
+    QStringList expected;
+    for (const QString &text : refused) {
+        QCOMPARE(cmd->ConnectDrive(text), -1);
+        QVERIFY2(!diagnostics(cmd)->checkConnectionText(text).isEmpty(), qPrintable(text));
+        expected << QString::fromUtf8("lib[FinsNet]连接参数错误 ") + text;
+    }
+    QCOMPARE(log.messages(QtWarningMsg), expected);
+    QCOMPARE(diagnostics(cmd)->checkConnectionText(QStringLiteral("127.0.0.5:9600")), QString());
+    QCOMPARE(diagnostics(cmd)->checkConnectionText(QStringLiteral("::1:9600")), QString());
     // A port nobody listens on any more: the kernel refuses the connection.
     quint16 closedPort = 0;
     {
@@ -227,10 +268,11 @@ void TestFinsScripted::connectFailuresSayWhy()
         closedPort = gone.port();
     }
     log.clear();
-    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), closedPort), -3);
+    QCOMPARE(cmd->ConnectDrive(at(closedPort)), -3);
     QCOMPARE(log.messages(QtWarningMsg),
              QStringList(QString::fromUtf8("lib[FinsNet]127.0.0.1:%1 连接失败= QAbstractSocket::ConnectionRefusedError")
                              .arg(closedPort)));
+    QVERIFY(diagnostics(cmd)->lastOutcome().reason.contains(QStringLiteral("refused")));
 }
 
 void TestFinsScripted::refusedNodeIsAskedAgainAsAutomatic()
@@ -249,9 +291,9 @@ void TestFinsScripted::refusedNodeIsAskedAgainAsAutomatic()
         // A controller refuses a node in use with an error notice, then closes.
         return frame.at(19) != 0 ? fromHex("46494E53 00000008 00000003 00000021") : nodeAnswer(0xEF, 1);
     });
-    CmdFinsNet cmd;
-    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), peer.port()), 0);
-    QCOMPARE(cmd.clientNodeNumber(), 0xEF);
+    Driver cmd;
+    QCOMPARE(cmd->ConnectDrive(at(peer.port())), 0);
+    QCOMPARE(diagnostics(cmd)->addressing().value(QStringLiteral("node")).toInt(), 0xEF);
     QMutexLocker lock(&mutex);
     QCOMPARE(asked, (QList<int>{requested, 0}));
 }
@@ -262,11 +304,11 @@ void TestFinsScripted::connectionConfirmationIsIgnored()
         const QByteArray confirm = fromHex("46494E53 00000010 00000006 00000000 00000005 0000000A");
         return isNodeRequest(frame) ? confirm + nodeAnswer(5, 10) : confirm + readAnswer(frame, fromHex("BEEF"));
     });
-    CmdFinsNet cmd;
-    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), peer.port()), 0);
-    QByteArray out;
-    QCOMPARE(cmd.Read_area(0, 2, &out, 0x82, QStringLiteral("D0")), 0);
-    QCOMPARE(out, fromHex("BEEF"));
+    Driver cmd;
+    QCOMPARE(cmd->ConnectDrive(at(peer.port())), 0);
+    quint16 value = 0;
+    QCOMPARE(readD(cmd, 0, &value), 0);
+    QCOMPARE(value, quint16(0xBEEF));
 }
 
 void TestFinsScripted::errorNoticeFailsAtOnce()
@@ -274,15 +316,16 @@ void TestFinsScripted::errorNoticeFailsAtOnce()
     ScriptedPeer peer([](const QByteArray &frame) {
         return isNodeRequest(frame) ? nodeAnswer(5, 10) : fromHex("46494E53 00000008 00000003 00000003");
     });
-    CmdFinsNet cmd;
-    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), peer.port()), 0);
+    Driver cmd;
+    QCOMPARE(cmd->ConnectDrive(at(peer.port())), 0);
     testsupport::LogCapture log;
-    QByteArray out;
-    QCOMPARE(cmd.Read_area(0, 2, &out, 0x82, QStringLiteral("D0")), -1);
-    QVERIFY(out.isEmpty());
+    QCOMPARE(readD(cmd, 0), 7);
     QCOMPARE(log.messages(QtWarningMsg).size(), 1);
     QVERIFY(log.messages(QtWarningMsg).at(0).endsWith(QStringLiteral("len = 2 msg : 46494e530000000800000003" "00000003")));
-    QCOMPARE(cmd.Write_area(0, 2, fromHex("0001"), 0x82, QStringLiteral("D0")), -1);
+    QCOMPARE(diagnostics(cmd)->lastOutcome().kind, Outcome::Kind::BadAnswer);
+    CLabelVariable one;
+    one.value = QVariant::fromValue(QList<quint16>{1});
+    QCOMPARE(cmd->WriteVariable(QStringLiteral("D0"), UInt16, one, 1).errorCode, 7);
 }
 
 void TestFinsScripted::mergedStaleAndOwnAnswer()
@@ -293,13 +336,14 @@ void TestFinsScripted::mergedStaleAndOwnAnswer()
         // An answer to an earlier SID, then ours, in one segment.
         return readAnswer(frame, fromHex("DEAD"), 0xFF) + readAnswer(frame, fromHex("0042"));
     });
-    CmdFinsNet cmd;
-    QCOMPARE(cmd.ConnectDrive(QStringLiteral("127.0.0.1"), peer.port()), 0);
+    Driver cmd;
+    QCOMPARE(cmd->ConnectDrive(at(peer.port())), 0);
     for (int i = 0; i < 3; ++i) {
-        QByteArray out;
-        QCOMPARE(cmd.Read_area(0, 2, &out, 0x82, QStringLiteral("D0")), 0);
-        QCOMPARE(out, fromHex("0042"));
+        quint16 value = 0;
+        QCOMPARE(readD(cmd, 0, &value), 0);
+        QCOMPARE(value, quint16(0x0042));
     }
+    QCOMPARE(diagnostics(cmd)->droppedAnswers(), quint64(3));
 }
 
 QTEST_GUILESS_MAIN(TestFinsScripted)

@@ -13,7 +13,12 @@ FinsDriveFacade::~FinsDriveFacade() = default;
 
 void FinsDriveFacade::setDebug(bool on)
 {
-    memory().setDebug(on);
+    log().setDebug(on);
+}
+
+Outcome FinsDriveFacade::lastOutcome() const
+{
+    return transfer().lastOutcome();
 }
 
 // ---- words as FINS bytes --------------------------------------------------
@@ -21,21 +26,20 @@ void FinsDriveFacade::setDebug(bool on)
 int FinsDriveFacade::readWords(int area, int word, int count, const QString &tag, Words *out)
 {
     QByteArray bytes;
-    const int protocol = memory().Read_area(word, 2 * count, &bytes, area, tag);
-    if (protocol == 0)
+    const Outcome outcome = transfer().readWords(area, word, count, tag, &bytes);
+    if (outcome.ok())
         *out = FinsCodec::toWords(bytes);
-    return protocol;
+    return outcome.protocolCode();
 }
 
 int FinsDriveFacade::writeWords(int area, int word, const Words &words, const QString &tag)
 {
-    const QByteArray bytes = FinsCodec::fromWords(words);
-    return memory().Write_area(word, bytes.size(), bytes, area, tag);
+    return transfer().writeWords(area, word, FinsCodec::fromWords(words), tag).protocolCode();
 }
 
 int FinsDriveFacade::writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag)
 {
-    return memory().Write_bool(word, flags.size(), flags, bit, bitArea, tag);
+    return transfer().writeBits(bitArea, word, bit, flags, tag).protocolCode();
 }
 
 // ---- steps ----------------------------------------------------------------

@@ -2,19 +2,21 @@
 #define FINSDRIVEFACADE_H
 
 // What every FINS driver object does the same way, whatever carries its
-// frames: the common tag handling of DriveFacade over FINS memory-area
-// commands, PLC words as FINS bytes (high byte first), and the plug-in's
-// name and version. A plug-in derives from FinsPlugin<Cmd> with its
-// transport and parses its own connection text.
+// frames: the common tag handling of DriveFacade over the FINS core
+// (FinsTransfer), PLC words as FINS bytes (high byte first), the plug-in's
+// name and version, and the diagnostics face. A plug-in derives from
+// FinsPlugin<Link> with its link and parses its own connection text.
 
 #include <QObject>
 #include <QString>
 #include <QVariant>
 
 #include "CLabelVariable.h"
+#include "DriveDiagnostics.h"
 #include "DriveFacade.h"
 #include "FinsCodec.h"
-#include "FinsMemoryAccess.h"
+#include "FinsLog.h"
+#include "FinsTransfer.h"
 #include "ValueEntryPoints.h"
 
 // Its value members (ValueEntryPoints): set_variant_bool(bitOffset, data,
@@ -23,9 +25,10 @@
 // Wset_variant_ members append the first `count` elements (fewer when the
 // list is shorter, none of another list type; Bool one byte per bit) and
 // return 0.
-class FinsDriveFacade : public DriveFacade, public ValueEntryPoints<FinsCodec::EntryPoints>
+class FinsDriveFacade : public DriveFacade, public DriveDiagnostics, public ValueEntryPoints<FinsCodec::EntryPoints>
 {
     Q_OBJECT
+    Q_INTERFACES(DriveDiagnostics)
 
 public:
     explicit FinsDriveFacade(const Identity &identity);
@@ -40,9 +43,13 @@ public:
     // Bytes `count` elements of `type` take in PLC memory (whole words).
     int getBytelen(DataType type, int count);
 
+    Outcome lastOutcome() const override;
+
 protected:
-    // The transport that carries this driver's memory-area commands.
-    virtual FinsMemoryAccess &memory() = 0;
+    // The core that carries this driver's memory-area commands, and its log.
+    virtual FinsTransfer &transfer() = 0;
+    virtual const FinsTransfer &transfer() const = 0;
+    virtual FinsLog &log() = 0;
 
     int readWords(int area, int word, int count, const QString &tag, Words *out) override;
     int writeWords(int area, int word, const Words &words, const QString &tag) override;
@@ -50,24 +57,33 @@ protected:
     void setDebug(bool on) override;
 };
 
-// A FINS plug-in over one transport object of type Cmd, which provides the
-// memory-area commands, DisConnectDrive() and DestroyFree().
-template <class Cmd>
+// A FINS plug-in over one link object of type Link (a FinsLink with
+// DisConnectDrive() and DestroyFree()), its log lines with `prefix`.
+template <class Link>
 class FinsPlugin : public FinsDriveFacade
 {
 public:
-    explicit FinsPlugin(const Identity &identity)
+    FinsPlugin(const Identity &identity, const QString &prefix, bool prefixWordWrites)
         : FinsDriveFacade(identity)
+        , m_log(prefix, prefixWordWrites)
+        , m_core(link, m_log)
     {
     }
 
-    int DisConnectDrive() override { return cmd.DisConnectDrive(); }
-    int DestroyFree() override { return cmd.DestroyFree(); }
+    int DisConnectDrive() override { return link.DisConnectDrive(); }
+    int DestroyFree() override { return link.DestroyFree(); }
+    quint64 droppedAnswers() const override { return link.droppedAnswers(); }
 
 protected:
-    FinsMemoryAccess &memory() override { return cmd; }
+    FinsTransfer &transfer() override { return m_core; }
+    const FinsTransfer &transfer() const override { return m_core; }
+    FinsLog &log() override { return m_log; }
 
-    Cmd cmd;
+    Link link;
+
+private:
+    FinsLog m_log;
+    FinsTransfer m_core;
 };
 
 #endif // FINSDRIVEFACADE_H
