@@ -18,7 +18,9 @@ public:
     virtual ~CModeLink() = default;
     virtual bool isUp() const = 0;
     virtual bool send(const QByteArray &bytes) = 0;
-    virtual Received receive(QByteArray *piece, const QDeadlineTimer &deadline) = 0;
+    // `continuation`: inside a long block, where pieces carry no "@" (a
+    // later frame, a lone CR); else what stands before "@" is noise.
+    virtual Received receive(QByteArray *piece, const QDeadlineTimer &deadline, bool continuation) = 0;
     // Drops whatever arrived before a new command goes out.
     virtual void dropInput() = 0;
     // Time `chars` characters take on the line (0 where there is no line rate).

@@ -94,7 +94,7 @@ Outcome CmdHLinkC::awaitFirst(Exchange &x, FrameCheck *check)
     const QDeadlineTimer deadline(deadlineMs(x.outcome.request.size()));
     for (;;) {
         QByteArray piece;
-        const CModeLink::Received got = link->receive(&piece, deadline);
+        const CModeLink::Received got = link->receive(&piece, deadline, false);
         if (got == CModeLink::Received::Down)
             return fail(x, Outcome::Kind::NotConnected, QStringLiteral("the link went away"));
         if (got == CModeLink::Received::TimedOut) {
@@ -159,7 +159,7 @@ Outcome CmdHLinkC::readRest(Exchange &x, FrameCheck frame, int count, Words *out
         if (!transmit(x, kLoneCr))
             return fail(x, Outcome::Kind::NotConnected, QStringLiteral("the line took no bytes"));
         QByteArray piece;
-        const CModeLink::Received got = link->receive(&piece, QDeadlineTimer(deadlineMs(0)));
+        const CModeLink::Received got = link->receive(&piece, QDeadlineTimer(deadlineMs(0)), true);
         if (got == CModeLink::Received::Down)
             return fail(x, Outcome::Kind::NotConnected, QStringLiteral("the link went away"));
         if (got == CModeLink::Received::TimedOut)
@@ -216,7 +216,7 @@ Outcome CmdHLinkC::sendRest(Exchange &x, const QList<QByteArray> &frames)
         const QDeadlineTimer deadline(deadlineMs(frames.at(i - 1).size()));
         for (;;) {
             QByteArray piece;
-            const CModeLink::Received got = link->receive(&piece, deadline);
+            const CModeLink::Received got = link->receive(&piece, deadline, true);
             if (got == CModeLink::Received::Down)
                 return fail(x, Outcome::Kind::NotConnected, QStringLiteral("the link went away"));
             if (got == CModeLink::Received::TimedOut)

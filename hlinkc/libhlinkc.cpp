@@ -2,14 +2,12 @@
 
 #include <QMessageLogger>
 
-#include "CModeConnectionText.h"
+#include "HostLinkConnectionText.h"
 #include "CModeController.h"
 #include "TagRequest.h"
 #include "WordLayout.h"
 
 namespace {
-
-constexpr int kConnectWaitMs = 30000;
 
 long long wordsCovered(DataType type, int bit, int count)
 {
@@ -37,24 +35,20 @@ int LibHLinkC::record(const Outcome &outcome)
 
 int LibHLinkC::ConnectDrive(QString connection)
 {
-    const CModeConnectionText::Parsed p = CModeConnectionText::parse(connection);
+    HostLinkConnectionText::Settings settings;
+    QString reason;
     cmd.resetDropped();
-    if (p.code != 0) {
-        last = Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("connect"), p.reason);
-        return p.code;
+    const int parsed = HostLinkConnectionText::parse(connection, &settings, &reason);
+    if (parsed != 0) {
+        last = Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("connect"), reason);
+        return parsed;
     }
-    peer.clear();
-    int code = 0;
-    if (p.serial) {
-        peer = {{QStringLiteral("port"), p.line.port}, {QStringLiteral("baud"), p.line.baud}};
-        code = link.openSerial(p.line);
-    } else {
-        peer = {{QStringLiteral("address"), p.address}, {QStringLiteral("port"), p.port}};
-        code = link.openTcp(p.address, p.port, kConnectWaitMs);
-    }
-    last = code == 0 ? Outcome::done()
-                     : Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("connect"),
-                                     code == -3 ? QStringLiteral("no TCP connection") : QStringLiteral("cannot open the line"));
+    if (settings.serial)
+        peer = {{QStringLiteral("port"), settings.line.port}, {QStringLiteral("baud"), settings.line.baud}};
+    else
+        peer = {{QStringLiteral("address"), settings.tcp.address}, {QStringLiteral("port"), settings.tcp.port}};
+    const int code = link.open(settings);
+    last = code == 0 ? Outcome::done() : Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("connect"), link.lastError());
     return code;
 }
 
@@ -70,7 +64,10 @@ int LibHLinkC::DestroyFree()
 
 QString LibHLinkC::checkConnectionText(const QString &text) const
 {
-    return CModeConnectionText::parse(text).reason;
+    HostLinkConnectionText::Settings settings;
+    QString reason;
+    HostLinkConnectionText::parse(text, &settings, &reason);
+    return reason;
 }
 
 QVariantMap LibHLinkC::addressing() const

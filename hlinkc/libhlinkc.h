@@ -9,7 +9,7 @@
 #include <QObject>
 #include <QString>
 
-#include "CModeDeviceLink.h"
+#include "CModeHostLinkLink.h"
 #include "CmdHLinkC.h"
 #include "DriveController.h"
 #include "DriveDiagnostics.h"
@@ -53,7 +53,7 @@ private:
     int reachCode(const QString &address, DataType type, int count, int *checkCode);
     int record(const Outcome &outcome);
 
-    CModeDeviceLink link;
+    CModeHostLinkLink link;
     CmdHLinkC cmd{&link};
     Outcome last;
     QVariantMap peer;
