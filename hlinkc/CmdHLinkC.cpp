@@ -78,6 +78,12 @@ Outcome CmdHLinkC::fail(Exchange &x, Outcome::Kind kind, const QString &reason, 
 Outcome CmdHLinkC::begin(Exchange &x, const QByteArray &frame)
 {
     x.outcome.step = QStringLiteral("send");
+    // Two decimal digits carry the unit: any other number would reach another controller.
+    if (x.unit < 0 || x.unit > 31) {
+        const QString why = QStringLiteral("unit %1 is outside 0-31 (SetConnectPar): nothing sent").arg(x.unit);
+        warn(QStringLiteral("lib[HLinkC]%1 Area=%2 %3").arg(link->peerText(), x.tag, why));
+        return Outcome::refused(1, why);
+    }
     if (!link->isUp())
         return fail(x, Outcome::Kind::NotConnected, QStringLiteral("no link"));
     link->dropInput();

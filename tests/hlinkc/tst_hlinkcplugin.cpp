@@ -105,6 +105,12 @@ void TestHLinkCPlugin::identity()
     QCOMPARE(driver.diagnostics()->checkConnectionText(QStringLiteral("nothing")).isEmpty(), false);
     QCOMPARE(driver->ConnectDrive(QStringLiteral("nothing")), -4);
     QCOMPARE(driver->ConnectDrive(QStringLiteral("host.example:9600")), -1);
+    // A unit that two decimal digits cannot carry is never sent.
+    QCOMPARE(driver->ConnectDrive(tcp()), 0);
+    driver->SetConnectPar(QStringLiteral("100"));
+    m_sim.resetStats();
+    QCOMPARE(driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode, 1);
+    QCOMPARE(m_sim.stats().hostLinkFrames, 0);
 }
 
 void TestHLinkCPlugin::longBlocks_data()
