@@ -24,6 +24,7 @@ struct CmdHLinkC::Exchange {
     QString tag;
     bool writing = false;
     Outcome outcome;
+    quint64 droppedBefore = 0; // answers dropped before this exchange began
 };
 
 CmdHLinkC::CmdHLinkC(CModeLink *link)
@@ -78,6 +79,7 @@ Outcome CmdHLinkC::fail(Exchange &x, Outcome::Kind kind, const QString &reason, 
 Outcome CmdHLinkC::begin(Exchange &x, const QByteArray &frame)
 {
     x.outcome.step = QStringLiteral("send");
+    x.droppedBefore = dropped;
     // Two decimal digits carry the unit: any other number would reach another controller.
     if (x.unit < 0 || x.unit > 31) {
         const QString why = QStringLiteral("unit %1 is outside 0-31 (SetConnectPar): nothing sent").arg(x.unit);
@@ -107,7 +109,7 @@ Outcome CmdHLinkC::awaitFirst(Exchange &x, FrameCheck *check)
             // A late first frame of a long answer would hold the line: XZ ends it.
             return fail(x, Outcome::Kind::NoAnswer, QStringLiteral("no answer within %1 ms%2")
                                                         .arg(deadlineMs(x.outcome.request.size()))
-                                                        .arg(dropped ? QStringLiteral(" (answers for another unit or command dropped)")
+                                                        .arg(dropped > x.droppedBefore ? QStringLiteral(" (answers for another unit or command dropped)")
                                                                      : QString()), true);
         }
         const int at = piece.lastIndexOf('@');

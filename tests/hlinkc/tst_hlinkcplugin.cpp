@@ -270,15 +270,17 @@ void TestHLinkCPlugin::brokenAnswers_data()
 {
     QTest::addColumn<plcsim::CModeSettings>("settings");
     QTest::addColumn<bool>("silent");
+    QTest::addColumn<bool>("wrongUnit");
     QTest::addColumn<int>("code");
     plcsim::CModeSettings bad, quiet, ic;
     bad.badFcsLater = true;
     quiet.silentAfterFirst = true;
     ic.undecoded = true;
-    QTest::newRow("bad FCS in frame 2") << bad << false << 7;
-    QTest::newRow("silence after frame 1") << quiet << false << 8;
-    QTest::newRow("IC") << ic << false << 7;
-    QTest::newRow("no answer") << plcsim::CModeSettings() << true << 8;
+    QTest::newRow("bad FCS in frame 2") << bad << false << false << 7;
+    QTest::newRow("silence after frame 1") << quiet << false << false << 8;
+    QTest::newRow("IC") << ic << false << false << 7;
+    QTest::newRow("no answer") << plcsim::CModeSettings() << true << false << 8;
+    QTest::newRow("another unit answers") << plcsim::CModeSettings() << false << true << 8;
 }
 
 // A broken long answer fails, and the line is clean for the next command.
@@ -286,15 +288,19 @@ void TestHLinkCPlugin::brokenAnswers()
 {
     QFETCH(plcsim::CModeSettings, settings);
     QFETCH(bool, silent);
+    QFETCH(bool, wrongUnit);
     QFETCH(int, code);
     m_sim.setCMode(settings);
     plcsim::Faults f;
     f.silent = silent;
+    f.wrongUnit = wrongUnit;
     m_sim.setFaults(f);
     Driver driver;
     QCOMPARE(driver->ConnectDrive(serial()), 0);
     QCOMPARE(driver->ReadVariable(QStringLiteral("D0"), UInt16, 80).errorCode, code);
-    QVERIFY(!driver.diagnostics()->lastOutcome().reason.isEmpty());
+    const QString reason = driver.diagnostics()->lastOutcome().reason;
+    QVERIFY(!reason.isEmpty());
+    QCOMPARE(reason.contains(QLatin1String("another unit")), wrongUnit);
     cleanup();
     m_sim.setWord(Area::D, 79, 0x4321);
     const CLabelVariable next = driver->ReadVariable(QStringLiteral("D0"), UInt16, 80);

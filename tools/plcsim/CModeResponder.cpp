@@ -81,7 +81,7 @@ CModeResponder::CModeResponder(SimState *state)
 
 QByteArray CModeResponder::answer(const QByteArray &header, quint8 endCode, const QByteArray &text) const
 {
-    const QByteArray body = "@" + QByteArray::number(m_unit).rightJustified(2, '0') + header
+    const QByteArray body = "@" + QByteArray::number(m_answerUnit).rightJustified(2, '0') + header
         + hostlink::hexByte(endCode) + text;
     return body + fcsOf(body) + "*\r";
 }
@@ -109,7 +109,12 @@ QByteArray CModeResponder::command(const QByteArray &frame)
             return QByteArray(); // another unit's, or no unit at all
         s = m_state->cmode;
     }
+    // wrongUnit: every answer names the next unit, as another controller's would.
     m_unit = unit;
+    {
+        QMutexLocker lock(&m_state->mutex);
+        m_answerUnit = m_state->faults.wrongUnit ? unit + 1 : unit;
+    }
     const QByteArray header = frame.mid(3, 2);
     bool last = false;
     const int pos = fcsPosition(frame, &last);

@@ -40,6 +40,7 @@ private:
 
     SimState *m_state;
     int m_unit = 0;
+    int m_answerUnit = 0;
     QList<QByteArray> m_pendingAnswer; // later frames of a long read answer
     bool m_silentRest = false;         // the host's CR after frame 1 goes unanswered
     bool m_writing = false;            // a long write is under way

@@ -136,7 +136,7 @@ struct Faults {
     int closeAfterFrames = 0;
     // Host Link only
     bool badFcs = false;        // answer FCS is the right one XOR 0x5A
-    bool wrongUnit = false;     // answer carries unit + 1
+    bool wrongUnit = false;     // answer carries unit + 1 (FA and C-mode)
     // Host Link end code to answer with: nonzero gives "@", unit, "FA",
     // this code, FCS, "*", CR, nothing else, and executes nothing.
     quint8 hostLinkEndCode = 0;
