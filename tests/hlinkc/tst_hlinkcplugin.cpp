@@ -126,6 +126,7 @@ void TestHLinkCPlugin::longBlocks_data()
     QTest::newRow("TCP CIO x31") << false << true << "CIO6113" << 31;
     QTest::newRow("serial H x512") << true << false << "H0" << 512;
     QTest::newRow("TCP A448 x1") << false << false << "A448" << 1;
+    QTest::newRow("TCP D0 x10000, two commands") << false << false << "D0" << 10000;
 }
 
 // Writes and reads that take several frames each way, through the lone-CR
