@@ -37,9 +37,10 @@ Outcome check(const QByteArray &command, const QByteArray &answer, int dataBytes
         outcome = bad(QStringLiteral("the answer is too short to be a FINS response"));
     } else if (!FinsCommand::nodesMatch(command, answer)) {
         found = Fault::Nodes;
-        outcome = bad(QStringLiteral("the answer is addressed to another node (DA1 %1, SA1 %2)")
+        outcome = bad(QStringLiteral("the answer is addressed to other node numbers (DA1 %1, SA1 %2)")
                           .arg(quint8(answer.at(FinsCommand::OffDa1)))
                           .arg(quint8(answer.at(FinsCommand::OffSa1))));
+        outcome.step = QStringLiteral("nodes");
     } else if (!FinsCommand::isNormalCompletion(FinsCommand::endCode(answer))) {
         const quint16 code = FinsCommand::endCode(answer);
         found = Fault::EndCode;

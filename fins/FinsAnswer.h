@@ -30,7 +30,7 @@ enum class Fault { None, Malformed, Nodes, EndCode, Length };
 // node numbers exchanged, a normal end code (00 40 is one), and exactly
 // `dataBytes` bytes after the end code (-1: any length). Done, or
 // EndCode / BadAnswer with the reason in words and the end code; the
-// Outcome's step is "answer". `*fault` (if given) says which check failed.
+// Outcome's step is "answer" ("nodes" when the node numbers are wrong). `*fault` (if given) says which check failed.
 Outcome check(const QByteArray &command, const QByteArray &answer, int dataBytes, Fault *fault = nullptr);
 
 // The data after the end code.

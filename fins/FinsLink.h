@@ -22,6 +22,7 @@ struct FinsExchangeContext {
     const FinsLog *log = nullptr;
     QString tag;
     int count = 0;
+    bool write = false; // a memory-area write (its lines differ from a read's)
 };
 
 class FinsLink
@@ -38,6 +39,14 @@ public:
     // `command` as this link puts it on the wire, for the trace before it goes.
     virtual QByteArray wireFrame(const QByteArray &command) const = 0;
     virtual bool isOpen() const = 0;
+    // Before every transfer: true when commands can be sent. A link that was
+    // asked to (reconnect=on) may connect again here; `*reopened` then says
+    // so, and the next command starts again at SID 0.
+    virtual bool ready(bool *reopened)
+    {
+        *reopened = false;
+        return isOpen();
+    }
     // The node numbers commands must carry on this link (after connecting).
     virtual FinsCommand::Nodes nodes() const = 0;
     // Answers dropped as stale or foreign since the link was opened.

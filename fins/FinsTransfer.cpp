@@ -38,9 +38,18 @@ Outcome FinsTransfer::finish(Outcome outcome)
     return outcome;
 }
 
+bool FinsTransfer::linkReady()
+{
+    bool reopened = false;
+    const bool ready = m_link.ready(&reopened);
+    if (reopened)
+        resetSid();
+    return ready;
+}
+
 Outcome FinsTransfer::readWords(int area, int word, int words, const QString &tag, QByteArray *out)
 {
-    if (!m_link.isOpen())
+    if (!linkReady())
         return finish(notConnected());
     if (words < 0)
         return finish(badRequest());
@@ -60,7 +69,7 @@ Outcome FinsTransfer::readWords(int area, int word, int words, const QString &ta
 
 Outcome FinsTransfer::writeWords(int area, int word, const QByteArray &bytes, const QString &tag)
 {
-    if (!m_link.isOpen())
+    if (!linkReady())
         return finish(notConnected());
     const FinsCommand::Nodes nodes = m_link.nodes();
     for (const FinsSplit::Part &part : FinsSplit::words(word, bytes.size() / 2, m_limits.writeWords)) {
@@ -75,7 +84,7 @@ Outcome FinsTransfer::writeWords(int area, int word, const QByteArray &bytes, co
 
 Outcome FinsTransfer::writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag)
 {
-    if (!m_link.isOpen())
+    if (!linkReady())
         return finish(notConnected());
     if (bit < 0)
         return finish(badRequest());
@@ -93,7 +102,7 @@ Outcome FinsTransfer::writeBits(int bitArea, int word, int bit, const QByteArray
 Outcome FinsTransfer::command(quint16 commandCode, const QByteArray &parameters, const QString &what, int dataBytes,
                               QByteArray *data)
 {
-    if (!m_link.isOpen())
+    if (!linkReady())
         return finish(notConnected());
     const QByteArray command = FinsCommand::command(m_link.nodes(), nextSid(), commandCode, parameters);
     m_log.trace(FinsLog::Line::ReadCommand, what, parameters.size(), m_link.wireFrame(command));
@@ -127,8 +136,10 @@ Outcome FinsTransfer::readPart(const QByteArray &command, int byteLen, const QSt
     m_log.trace(FinsLog::Line::Response, tag, byteLen, exchanged.answer);
     if (exchanged.kind == Outcome::Kind::NotConnected)
         return exchanged;
-    if (!exchanged.ok() && exchanged.answer.isEmpty()) {
-        m_log.warn(FinsLog::Line::EmptyAnswer, tag, byteLen, exchanged.answer);
+    if (!exchanged.ok() && (exchanged.answer.isEmpty() || exchanged.step == QLatin1String("nodes"))) {
+        // Answers for other node numbers have been named by the link already.
+        if (exchanged.step != QLatin1String("nodes"))
+            m_log.warn(FinsLog::Line::EmptyAnswer, tag, byteLen, exchanged.answer);
         exchanged.kind = Outcome::Kind::NoAnswer;
         return exchanged;
     }
@@ -156,12 +167,14 @@ Outcome FinsTransfer::writePart(const QByteArray &command, int itemCount, bool b
     m_log.trace(bits ? FinsLog::Line::WriteCommand : FinsLog::Line::WordWriteCommand, tag, itemCount,
                 m_link.wireFrame(command));
     QByteArray answer;
-    Outcome exchanged = m_link.exchange(command, FinsExchangeContext{&m_log, tag, itemCount}, &answer);
+    Outcome exchanged = m_link.exchange(command, FinsExchangeContext{&m_log, tag, itemCount, true}, &answer);
     m_log.trace(bits ? FinsLog::Line::Response : FinsLog::Line::WordWriteResponse, tag, itemCount, exchanged.answer);
     if (exchanged.kind == Outcome::Kind::NotConnected)
         return exchanged;
     if (!exchanged.ok()) {
-        exchanged.kind = exchanged.answer.isEmpty() ? Outcome::Kind::NoAnswer : Outcome::Kind::BadAnswer;
+        exchanged.kind = exchanged.answer.isEmpty() || exchanged.step == QLatin1String("nodes")
+            ? Outcome::Kind::NoAnswer
+            : Outcome::Kind::BadAnswer;
         return exchanged;
     }
     // A write answer carries no data; its length is not checked.

@@ -58,6 +58,7 @@ private:
     Outcome readPart(const QByteArray &command, int byteLen, const QString &tag, QByteArray *out);
     Outcome writePart(const QByteArray &command, int itemCount, bool bits, const QString &tag);
     Outcome finish(Outcome outcome);
+    bool linkReady();
 
     FinsLink &m_link;
     FinsLog &m_log;

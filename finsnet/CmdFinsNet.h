@@ -34,14 +34,16 @@ public:
     Outcome exchange(const QByteArray &command, const FinsExchangeContext &context, QByteArray *answer) override;
     QByteArray wireFrame(const QByteArray &command) const override { return FinsFrame::commandFrame(command); }
     bool isOpen() const override { return isConnected(); }
+    bool ready(bool *reopened) override;
     FinsCommand::Nodes nodes() const override { return FinsCommand::Nodes{serverNode, clientNode}; }
-    quint64 droppedAnswers() const override { return dropped; }
+    quint64 droppedAnswers() const override { return CmdFinsNetLink::droppedAnswers(); }
 
 private:
     enum class Handshake { Assigned, Failed, NodeRefused };
 
-    Handshake askNode(quint8 requested);
+    Handshake askNode(quint8 requested, const QDeadlineTimer &deadline);
     void warnNodeRefused(quint32 errorCode) const;
+    Outcome outcomeOf(Exchange result, const QByteArray &received) const;
     void failConnect(Outcome::Kind kind, const QString &step, const QString &reason, int code = -1);
 
     Outcome m_connect;

@@ -4,6 +4,7 @@
 #include <QTcpSocket>
 
 #include "FinsFrame.h"
+#include "LinkWatch.h"
 
 namespace {
 
@@ -34,18 +35,27 @@ void CmdFinsNetLink::ensureSocket()
     connect(tcpSocket, &QTcpSocket::readyRead, this, &CmdFinsNetLink::myreadyRead);
 }
 
-bool CmdFinsNetLink::openConnection()
+bool CmdFinsNetLink::openConnection(int timeoutMs)
 {
-    tcpSocket->abort();
-    recvBuffer.clear();
+    dropConnection();
+    dropped = 0;
     tcpSocket->connectToHost(hostAddress, quint16(hostPort), QIODevice::ReadWrite);
-    tcpSocket->waitForConnected(ConnectTimeoutMs);
+    tcpSocket->waitForConnected(qMax(1, timeoutMs));
     const auto state = tcpSocket->state();
     if (state == QAbstractSocket::ConnectingState || state == QAbstractSocket::ConnectedState)
         return true;
     QMessageLogger().warning().noquote() << QString::fromUtf8(kConnectFailed).arg(hostAddress.toString()).arg(hostPort)
                                          << tcpSocket->error();
     return false;
+}
+
+void CmdFinsNetLink::dropConnection()
+{
+    closing = true;
+    tcpSocket->abort();
+    closing = false;
+    recvBuffer.clear();
+    unanswered.clear();
 }
 
 int CmdFinsNetLink::Connection_status() const
@@ -62,12 +72,15 @@ int CmdFinsNetLink::DisConnectDrive()
 {
     if (!tcpSocket)
         return 1;
+    closing = true;
     tcpSocket->close();
     tcpSocket->disconnectFromHost();
     if (tcpSocket->state() != QAbstractSocket::UnconnectedState
         && !tcpSocket->waitForDisconnected(DisconnectTimeoutMs))
         tcpSocket->abort();
+    closing = false;
     recvBuffer.clear();
+    unanswered.clear();
     return 0;
 }
 
@@ -93,10 +106,15 @@ int CmdFinsNetLink::DestroyFree()
 
 void CmdFinsNetLink::myconnected()
 {
+    if (!LinkWatch::arm(tcpSocket->socketDescriptor(), LinkWatch::deadTimeMs(ExchangeTimeoutMs)))
+        QMessageLogger().warning().noquote() << QStringLiteral("lib[FinsNet]%1 dead-link detection not available")
+                                                    .arg(peer());
 }
 
 void CmdFinsNetLink::mydisconnected()
 {
+    if (!closing && tcpSocket && tcpSocket->error() != QAbstractSocket::RemoteHostClosedError)
+        warnDeadLink();
     QMessageLogger().warning().noquote()
         << QStringLiteral("lib[FinsNet]%1 Disconnected=").arg(peer())
         << (tcpSocket ? tcpSocket->error() : QAbstractSocket::UnknownSocketError);
@@ -178,40 +196,106 @@ CmdFinsNetLink::Exchange CmdFinsNetLink::nextFrame(const QDeadlineTimer &deadlin
     }
 }
 
-// Sends a command frame and waits for its own answer: frames with another SID
-// or command code are stale or foreign and are dropped while waiting goes on.
-// Done with the answer; BadAnswer: garbage, an error notice, a malformed or
-// partial answer (`*answer` holds it); NoAnswer: nothing came in time.
-CmdFinsNetLink::Exchange CmdFinsNetLink::transact(const QByteArray &request, QByteArray *answer)
+namespace {
+
+bool answers(const QByteArray &request, const QByteArray &frame)
 {
+    return FinsFrame::tcpCommand(frame) == FinsFrame::FinsPayload
+        && FinsFrame::matchAnswer(request, frame) == FinsFrame::Match::Ours && FinsFrame::nodesMatch(request, frame);
+}
+
+} // namespace
+
+// The gate before every command. A command the peer has not acknowledged
+// yet is still in the system's send queue: sending another would queue it
+// behind, and a lost network that comes back would deliver the queue as a
+// burst. So while the command in flight is unanswered and unacknowledged,
+// wait (within this call's deadline) for its answer and drop it; when the
+// deadline passes nothing is sent. An acknowledged one holds nothing: the
+// controller has it, and a late answer is dropped by its SID.
+bool CmdFinsNetLink::awaitEarlierAnswer(const QDeadlineTimer &deadline, Exchange *why)
+{
+    constexpr int kAckPollMs = 20;
+    while (!unanswered.isEmpty()) {
+        if (!LinkWatch::unacknowledged(tcpSocket->socketDescriptor())) {
+            unanswered.clear();
+            break;
+        }
+        QByteArray frame;
+        const QDeadlineTimer slice(qMin<qint64>(kAckPollMs, deadline.remainingTime()));
+        const Exchange result = nextFrame(slice, &frame);
+        if (result == Exchange::NotConnected || (result == Exchange::NoAnswer && deadline.hasExpired())) {
+            *why = result;
+            return false;
+        }
+        if (result == Exchange::Done && answers(unanswered, frame))
+            unanswered.clear();
+        if (result != Exchange::NoAnswer)
+            ++dropped;
+    }
+    return true;
+}
+
+// Sends a command frame and waits for its own answer: frames with another
+// SID, command code or node numbers are stale or foreign and are dropped
+// while waiting goes on. Done with the answer; BadAnswer: garbage, an error
+// notice, a malformed or partial answer (`*answer` holds it); NoAnswer:
+// nothing came in time, or the earlier command still holds the link.
+CmdFinsNetLink::Exchange CmdFinsNetLink::transact(const QByteArray &request, QByteArray *answer,
+                                                  QByteArray *misrouted)
+{
+    const QDeadlineTimer deadline(ExchangeTimeoutMs);
+    Exchange held = Exchange::Done;
+    if (!awaitEarlierAnswer(deadline, &held))
+        return held;
     const Exchange sent = sendFrame(request);
     if (sent != Exchange::Done)
         return sent;
-    const QDeadlineTimer deadline(ExchangeTimeoutMs);
+    unanswered = request;
     for (;;) {
         QByteArray frame;
         const Exchange result = nextFrame(deadline, &frame);
         if (result != Exchange::Done) {
             *answer = frame;
-            return (result == Exchange::NoAnswer && !frame.isEmpty()) ? Exchange::BadAnswer : result;
+            // Something came: the controller answered, if badly.
+            if (result == Exchange::NoAnswer && !frame.isEmpty()) {
+                unanswered.clear();
+                return Exchange::BadAnswer;
+            }
+            return result;
         }
         const quint32 command = FinsFrame::tcpCommand(frame);
         if (command == FinsFrame::ErrorNotice) {
             *answer = frame;
+            unanswered.clear();
             return Exchange::BadAnswer;
         }
-        if (command != FinsFrame::FinsPayload)
-            continue;
         const FinsFrame::Match match = FinsFrame::matchAnswer(request, frame);
-        if (match != FinsFrame::Match::Foreign) {
+        if (command == FinsFrame::FinsPayload && match == FinsFrame::Match::Malformed) {
             *answer = frame;
-            return match == FinsFrame::Match::Ours ? Exchange::Done : Exchange::BadAnswer;
+            unanswered.clear();
+            return Exchange::BadAnswer;
         }
+        if (answers(request, frame)) {
+            *answer = frame;
+            unanswered.clear();
+            return Exchange::Done;
+        }
+        if (command == FinsFrame::FinsPayload && match == FinsFrame::Match::Ours)
+            *misrouted = frame;
         ++dropped;
     }
 }
 
 // ---- log lines ------------------------------------------------------------
+
+void CmdFinsNetLink::warnDeadLink() const
+{
+    QMessageLogger().warning().noquote()
+        << QStringLiteral("lib[FinsNet]%1 link found dead (no acknowledgement or keep-alive answer within %2 ms)")
+               .arg(peer())
+               .arg(LinkWatch::deadTimeMs(ExchangeTimeoutMs));
+}
 
 QString CmdFinsNetLink::peer() const
 {
@@ -223,7 +307,7 @@ QString CmdFinsNetLink::socketErrorText() const
     const auto error = tcpSocket ? tcpSocket->error() : QAbstractSocket::UnknownSocketError;
     switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
-        return QStringLiteral("connection refused: nothing listens on port %1").arg(hostPort);
+        return QStringLiteral("refused: the address answers, but nothing listens on port %1").arg(hostPort);
     case QAbstractSocket::SocketTimeoutError:
         return QStringLiteral("no TCP connection within %1 ms").arg(ConnectTimeoutMs);
     default:

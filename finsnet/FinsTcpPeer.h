@@ -24,7 +24,6 @@ protected:
     int hostPort = 0;
     int serverNode; // DA1 of every command
     int clientNode; // SA1 of every command
-    quint64 dropped = 0; // stale or foreign answers dropped since the connect
 };
 
 #endif // FINSTCPPEER_H

@@ -3,13 +3,18 @@
 #include <QMessageLogger>
 
 #include "NumericAddress.h"
+#include "ReconnectOption.h"
 
 namespace {
 
-// The reason an `ip:port` text is refused, or empty; `*address` and `*port`
-// are its parts.
-QString textFault(const QString &text, QString *address, int *port)
+// The reason an `ip:port[,reconnect=on|off]` text is refused, or empty;
+// `*address` and `*port` are its parts.
+QString textFault(const QString &connection, QString *address, int *port)
 {
+    QString text = connection;
+    bool reconnect = false;
+    if (!ReconnectOption::take(&text, &reconnect))
+        return QStringLiteral("reconnect= takes on or off");
     // The last colon: an IPv6 address has colons of its own.
     const int colon = text.lastIndexOf(QLatin1Char(':'));
     if (colon < 0)
@@ -36,9 +41,10 @@ LibFinsNet::~LibFinsNet() = default;
 
 int LibFinsNet::ConnectDrive(QString connection)
 {
-    QString address;
+    QString address, hostPort = connection;
     int port = 0;
-    if (!splitHostPort(connection, &address, &port)) {
+    bool reconnect = false;
+    if (!ReconnectOption::take(&hostPort, &reconnect) || !splitHostPort(hostPort, &address, &port)) {
         // Nothing is opened; the line says which text was refused.
         QMessageLogger().warning().noquote() << QStringLiteral("lib[FinsNet]连接参数错误 %1").arg(connection);
         Outcome refused = Outcome::make(Outcome::Kind::Refused, QStringLiteral("text"), textFault(connection, &address, &port));
@@ -46,6 +52,7 @@ int LibFinsNet::ConnectDrive(QString connection)
         transfer().setLastOutcome(refused);
         return -1;
     }
+    link.setReconnect(reconnect);
     const int result = link.ConnectDrive(address, port);
     log().setPeer(link.peerAddress(), link.peerPort());
     if (result == 0)

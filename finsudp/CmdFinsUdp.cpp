@@ -237,8 +237,7 @@ Outcome CmdFinsUdp::exchange(const QByteArray &command, const FinsExchangeContex
             ++dropped;
             if (match == FinsAnswer::Match::WrongNodes) {
                 ++wrongNodes;
-                if (context.log)
-                    context.log->warn(FinsLog::Line::BadNodes, context.tag, context.count, datagram);
+                warnMisrouted(context, datagram);
             }
             // A stream of foreign datagrams must not hold the deadline off.
             if (deadline.hasExpired())
@@ -251,6 +250,15 @@ Outcome CmdFinsUdp::exchange(const QByteArray &command, const FinsExchangeContex
                              .arg(serverNode)
                              .arg(clientNode);
     return outcome;
+}
+
+// A flood of misrouted datagrams must not become a flood of lines.
+void CmdFinsUdp::warnMisrouted(const FinsExchangeContext &context, const QByteArray &datagram)
+{
+    QString suffix;
+    if (context.log && misroutedBudget.take(&suffix))
+        QMessageLogger().warning().noquote()
+            << context.log->text(FinsLog::Line::BadNodes, context.tag, context.count, datagram) + suffix;
 }
 
 void CmdFinsUdp::warnUnreachable(QAbstractSocket::SocketError error) const

@@ -26,6 +26,7 @@
 
 #include "FinsLink.h"
 #include "UdpConnectionText.h"
+#include "WarningBudget.h"
 
 class QUdpSocket;
 
@@ -66,6 +67,8 @@ private:
     void dropPending();
     Outcome failed(QAbstractSocket::SocketError error);
     void warnUnreachable(QAbstractSocket::SocketError error) const;
+    void warnMisrouted(const FinsExchangeContext &context, const QByteArray &datagram);
+    void warnMisrouted(const QString &addressText, int count, const QByteArray &datagram);
 
     QUdpSocket *udpSocket = nullptr;
     QHostAddress hostAddress;
@@ -76,6 +79,7 @@ private:
     int retries = UdpConnectionText::DefaultRetries;
     quint64 dropped = 0;
     Outcome m_connect;
+    WarningBudget misroutedBudget;
 };
 
 #endif // CMDFINSUDP_H

@@ -37,15 +37,59 @@ int CmdHLink::resultCode(Result outcome)
     return -3;
 }
 
+// The gate before every request. A request the TCP peer has not
+// acknowledged yet is still in the system's send queue: sending another
+// would queue it behind, and a lost network that comes back would deliver
+// the queue as a burst. So while the request in flight is unanswered and
+// unacknowledged, wait (within this call's first-byte deadline) for its
+// answer and drop it; when the deadline passes nothing is sent. A request
+// the medium has delivered (acknowledged, or on a serial line) holds
+// nothing: a late answer is dropped by its unit and SID.
+bool CmdHLink::awaitEarlierAnswer(const QDeadlineTimer &deadline, Result *why)
+{
+    constexpr int kAckPollMs = 20;
+    while (!unanswered.isEmpty()) {
+        takeAvailable();
+        QByteArray frame;
+        while (!unanswered.isEmpty() && takeFrame(&frame)) {
+            if (frame.isEmpty())
+                continue;
+            if (HLinkFrame::checkAnswer(frame, unanswered).verdict != HLinkFrame::Verdict::Foreign)
+                unanswered.clear();
+            countDropped();
+        }
+        if (unanswered.isEmpty() || !unacknowledged()) {
+            unanswered.clear();
+            break;
+        }
+        if (deadline.hasExpired()) {
+            *why = Result::NoAnswer;
+            return false;
+        }
+        if (!waitForBytes(QDeadlineTimer(qMin<qint64>(kAckPollMs, deadline.remainingTime())))) {
+            *why = Result::NoLink;
+            return false;
+        }
+    }
+    return true;
+}
+
 CmdHLink::Result CmdHLink::transfer(const QByteArray &frame, QByteArray *answer, int restMs)
 {
-    if (!linkUp())
-        return Result::NoLink;
+    const QDeadlineTimer firstByte(kFirstByteMs + lineTimeMs(frame.size()));
+    if (!linkUp()) {
+        unanswered.clear();
+        if (!linkReadyWithin(int(firstByte.remainingTime())))
+            return Result::NoLink;
+    }
+    Result held = Result::Done;
+    if (!awaitEarlierAnswer(firstByte, &held))
+        return held;
     startExchange();
-    droppedAnswers = 0;
+    droppedNow = 0;
     if (Only_send(frame) != 0)
         return Result::NoLink;
-    const QDeadlineTimer firstByte(kFirstByteMs + lineTimeMs(frame.size()));
+    unanswered = frame;
     QDeadlineTimer rest(QDeadlineTimer::Forever);
     bool answering = false;
     for (;;) {
@@ -63,6 +107,8 @@ CmdHLink::Result CmdHLink::transfer(const QByteArray &frame, QByteArray *answer,
             return Result::NoLink;
     }
     if (!bufferEmpty() || garbageDropped()) {
+        // Something came: the controller answered, if badly.
+        unanswered.clear();
         *answer += rawBytes();
         clearBuffer();
         return Result::BadAnswer;
@@ -80,10 +126,11 @@ bool CmdHLink::takeOwnAnswer(const QByteArray &request, QByteArray *answer, bool
             continue;
         if (HLinkFrame::checkAnswer(candidate, request).verdict != HLinkFrame::Verdict::Foreign) {
             *answer += candidate;
+            unanswered.clear();
             return true;
         }
-        ++droppedAnswers;
-        ++m_droppedTotal;
+        ++droppedNow;
+        countDropped();
         // Nothing else came: the first-byte wait for our own answer goes on.
         if (bufferEmpty() && !garbageDropped()) {
             *answering = false;
@@ -159,14 +206,14 @@ CmdHLink::Result CmdHLink::exchange(const QByteArray &request, Kind kind, int wo
         record(outcome, QStringLiteral("%1 (%2)").arg(why, unit), -1, request, answer);
         return outcome;
     }
-    if (outcome == Result::NoAnswer && droppedAnswers > 0) {
+    if (outcome == Result::NoAnswer && droppedNow > 0) {
         logLine(QtWarningMsg, QStringLiteral("lib[HLink]%1 Area=%2 no answer; dropped %3 answer(s) for another unit or request")
                                   .arg(peerText(), tagAddress)
-                                  .arg(droppedAnswers));
+                                  .arg(droppedNow));
     }
     if (outcome == Result::NoAnswer)
-        record(outcome, droppedAnswers > 0 ? QStringLiteral("no answer from %1; %2 answer(s) came for another unit or request")
-                                                 .arg(unit).arg(droppedAnswers)
+        record(outcome, droppedNow > 0 ? QStringLiteral("no answer from %1; %2 answer(s) came for another unit or request")
+                                                 .arg(unit).arg(droppedNow)
                                            : QStringLiteral("no answer from %1").arg(unit),
                -1, request, answer);
     if (outcome == Result::NoLink)
@@ -177,6 +224,9 @@ CmdHLink::Result CmdHLink::exchange(const QByteArray &request, Kind kind, int wo
     if (check.verdict != HLinkFrame::Verdict::Accepted) {
         warnBadAnswer(tagAddress, check.failure, answer);
         record(Result::BadAnswer, QStringLiteral("%1 (%2)").arg(check.failure, unit), check.endCode, request, answer);
+        // An end code of the Host Link frame itself, not of the FINS command in it.
+        if (check.hostLinkEndCode)
+            m_last.step = QStringLiteral("frame");
         return Result::BadAnswer;
     }
     record(Result::Done, QString(), -1, request, answer);

@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QDeadlineTimer;
+
 #include "CmdHLinkMedium.h"
 #include "Outcome.h"
 
@@ -41,12 +43,9 @@ public:
 
     bool debugOn = false;
 
-    // How the last exchange ended, in words (the unit included), and the
-    // answers dropped as another unit's or stale since the connect.
+    // How the last exchange ended, in words (the unit included).
     const ::Outcome &lastOutcome() const { return m_last; }
     void setLastOutcome(const ::Outcome &outcome) { m_last = outcome; }
-    quint64 droppedTotal() const { return m_droppedTotal; }
-    void resetDropped() { m_droppedTotal = 0; }
 
 private:
     enum class Kind { Read, Write };
@@ -55,15 +54,16 @@ private:
     static int resultCode(Result result);
 
     Result transfer(const QByteArray &frame, QByteArray *answer, int restMs);
+    bool awaitEarlierAnswer(const QDeadlineTimer &deadline, Result *why);
     bool takeOwnAnswer(const QByteArray &request, QByteArray *answer, bool *answering);
     Result exchange(const QByteArray &request, Kind kind, int words, const QString &tagAddress, QByteArray *digits);
     void record(Result result, const QString &reason, int endCode, const QByteArray &request, const QByteArray &answer);
     void logFrames(Kind kind, const QString &tagAddress, const QByteArray &request, const QByteArray &answer) const;
     void warnBadAnswer(const QString &tagAddress, const QString &why, const QByteArray &answer) const;
 
-    int droppedAnswers = 0; // foreign answers dropped in this exchange
-    quint64 m_droppedTotal = 0;
+    int droppedNow = 0; // foreign answers dropped in this exchange
     ::Outcome m_last;
+    QByteArray unanswered;  // the request in flight whose answer has not come
 };
 
 #endif // CMDHLINK_H

@@ -5,10 +5,16 @@
 #include <QTcpSocket>
 
 #include "HLinkFrame.h"
+#include "LinkWatch.h"
 
 namespace {
 
 constexpr int kConnectWaitMs = 30000;
+// A connect attempt that got no answer is begun afresh after this long: the
+// system's own resends of its first packet back off to many seconds.
+constexpr int kConnectAttemptMs = 1000;
+// Longest exchange: the first-byte wait plus a 4-word answer's rest.
+constexpr int kDeadlineMs = 2050;
 constexpr int kMinRestMs = 50;
 // Raw bytes of one exchange kept for the log (a little beyond the largest answer).
 constexpr int kRawLogCap = 2 * HLinkFrame::ReceiveCap;
@@ -90,8 +96,11 @@ int CmdHLinkMedium::serialConnectDrive(QString portName, int baudRate, int dataB
     serialPort->clearError();
     lineBaud = serialPort->baudRate();
 
-    if (medium == TcpMedium && tcpSocket)
+    if (medium == TcpMedium && tcpSocket) {
+        closing = true;
         tcpSocket->abort();
+        closing = false;
+    }
     medium = SerialMedium;
     sid = 0;
     recvBuffer.clear();
@@ -118,17 +127,10 @@ int CmdHLinkMedium::EthConnectDrive(QString ip, int port)
     QHostAddress address;
     if (!address.setAddress(ip))
         return -1;
-    // A new connection replaces the old one; it never stays on the old host.
-    if (tcpSocket->state() != QAbstractSocket::UnconnectedState)
-        tcpSocket->abort();
     hostAddress = address;
     hostPort = port;
-    recvBuffer.clear();
-    tcpSocket->connectToHost(hostAddress, static_cast<quint16>(port), QIODevice::ReadWrite);
-    if (!tcpSocket->waitForConnected(kConnectWaitMs)) {
-        tcpSocket->abort();
+    if (!openTcp(kConnectWaitMs))
         return -3;
-    }
     if (medium == SerialMedium)
         serialDisConnectDrive();
     medium = TcpMedium;
@@ -136,13 +138,58 @@ int CmdHLinkMedium::EthConnectDrive(QString ip, int port)
     return 0;
 }
 
+// A new connection replaces the old one; it never stays on the old host. A
+// refused connection fails at once; one that gets no answer is tried again
+// every second until `timeoutMs` has passed.
+bool CmdHLinkMedium::openTcp(int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        closing = true;
+        tcpSocket->abort();
+        closing = false;
+        recvBuffer.clear();
+        dropped = 0;
+        tcpSocket->connectToHost(hostAddress, static_cast<quint16>(hostPort), QIODevice::ReadWrite);
+        const int attempt = int(qMin<qint64>(kConnectAttemptMs, deadline.remainingTime()));
+        if (tcpSocket->waitForConnected(qMax(1, attempt)))
+            return true;
+        const bool unanswered = tcpSocket->state() == QAbstractSocket::ConnectingState
+            || tcpSocket->error() == QAbstractSocket::SocketTimeoutError;
+        if (!unanswered || deadline.hasExpired())
+            break;
+    }
+    closing = true;
+    tcpSocket->abort();
+    closing = false;
+    return false;
+}
+
+bool CmdHLinkMedium::linkReadyWithin(int timeoutMs)
+{
+    if (linkUp() || !reconnectOn || medium != TcpMedium || !tcpSocket)
+        return linkUp();
+    logLine(QtWarningMsg, QStringLiteral("lib[HLink]%1 link lost: connecting again (reconnect=on)").arg(peerText()));
+    if (!openTcp(timeoutMs))
+        return false;
+    sid = 0;
+    return true;
+}
+
+bool CmdHLinkMedium::unacknowledged() const
+{
+    return medium == TcpMedium && tcpSocket && LinkWatch::unacknowledged(tcpSocket->socketDescriptor());
+}
+
 int CmdHLinkMedium::EthDisConnectDrive()
 {
     if (!tcpSocket)
         return 1;
+    closing = true;
     tcpSocket->disconnectFromHost();
     if (tcpSocket->state() != QAbstractSocket::UnconnectedState && !tcpSocket->waitForDisconnected(kConnectWaitMs))
         tcpSocket->abort();
+    closing = false;
     recvBuffer.clear();
     return 0;
 }
@@ -219,12 +266,26 @@ int CmdHLinkMedium::Only_send(QByteArray frame)
     return 1;
 }
 
+QString CmdHLinkMedium::tcpErrorText() const
+{
+    if (tcpSocket && tcpSocket->error() == QAbstractSocket::ConnectionRefusedError)
+        return QStringLiteral("refused: the address answers, but nothing listens on port %1").arg(hostPort);
+    return tcpSocket ? tcpSocket->errorString() : QStringLiteral("no socket");
+}
+
 void CmdHLinkMedium::Ethconnected()
 {
+    if (!LinkWatch::arm(tcpSocket->socketDescriptor(), LinkWatch::deadTimeMs(kDeadlineMs)))
+        logLine(QtWarningMsg, QStringLiteral("lib[HLink]%1:%2 dead-link detection not available")
+                                  .arg(hostAddress.toString()).arg(hostPort));
 }
 
 void CmdHLinkMedium::Ethdisconnected()
 {
+    if (!closing && tcpSocket && tcpSocket->error() != QAbstractSocket::RemoteHostClosedError)
+        logLine(QtWarningMsg, QStringLiteral("lib[HLink]%1:%2 link found dead (no acknowledgement or keep-alive "
+                                             "answer within %3 ms)")
+                                  .arg(hostAddress.toString()).arg(hostPort).arg(LinkWatch::deadTimeMs(kDeadlineMs)));
     logLine(QtWarningMsg, QStringLiteral("lib[HLink]%1:%2 Disconnected=%3")
                               .arg(hostAddress.toString())
                               .arg(hostPort)

@@ -38,6 +38,12 @@ public:
     int Only_send(QByteArray frame);
 
     Medium activeMedium() const { return medium; }
+    // How the last TCP connect failed, in words.
+    QString tcpErrorText() const;
+    // A call on a lost or dead TCP link connects again first.
+    void setReconnect(bool on) { reconnectOn = on; }
+    // Answers dropped as stale or foreign since the last connect.
+    quint64 droppedAnswers() const { return dropped; }
     int frameGapMs() const { return frameGap; }
     // Rest-of-answer limit for an answer of `answerChars` carrying `words` words.
     int restLimitMs(int words, int answerChars) const;
@@ -50,6 +56,12 @@ public slots:
 
 protected:
     bool linkUp() const;
+    // With reconnect=on, a lost or dead TCP link is connected again within
+    // `timeoutMs`; true when the link is up.
+    bool linkReadyWithin(int timeoutMs);
+    // Bytes written to the TCP link that its peer has not acknowledged.
+    bool unacknowledged() const;
+    void countDropped() { ++dropped; }
     // Line time of `chars` characters at the serial rate (0 on TCP).
     int lineTimeMs(int chars) const;
     int nextSid();
@@ -75,6 +87,7 @@ protected:
 
 private:
     QIODevice *activeDevice() const;
+    bool openTcp(int timeoutMs);
     bool waitFailedSoftly();
     void appendReceived(const QByteArray &bytes);
 
@@ -89,7 +102,10 @@ private:
     Medium medium = NoMedium;
     int sid = 0;              // SID of the next request; 0 after every connect
     bool garbageSeen = false;
+    bool reconnectOn = false;
+    bool closing = false;      // the driver itself ends the TCP connection
     long long arrived = 0;
+    quint64 dropped = 0;
 };
 
 #endif // CMDHLINKMEDIUM_H

@@ -210,6 +210,7 @@ AnswerCheck checkAnswer(const QByteArray &answer, const QByteArray &request)
     if (body.mid(5, 2) != "00") {
         AnswerCheck check = failed(QStringLiteral("Host Link end code %1").arg(latin(body.mid(5, 2))));
         check.endCode = int(body.mid(5, 2).toUInt(nullptr, 16));
+        check.hostLinkEndCode = true;
         return check;
     }
     if (bodySize < AnswerDataPos)

@@ -88,6 +88,7 @@ struct AnswerCheck {
     QString failure;
     QByteArray digits; // data digit values (0..15), set when Accepted
     int endCode = -1;  // Failed on an end code: the Host Link or FINS end code
+    bool hostLinkEndCode = false; // endCode is the Host Link frame's, not the FINS command's
 };
 
 // Checks a complete frame (ending in "*" CR) against its request.

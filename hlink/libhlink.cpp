@@ -19,6 +19,8 @@ void LibHLink::setDebug(bool on)
 
 // --------------------------------------------------------------- connection
 
+// A text whose first field is `ip:port` is a TCP text (a serial port name
+// has no colon); its only other field may be reconnect=on|off.
 int LibHLink::ConnectDrive(QString connection)
 {
     HostLinkConnectionText::Settings settings;
@@ -30,7 +32,6 @@ int LibHLink::ConnectDrive(QString connection)
         cmd.setLastOutcome(refused);
         return parsed;
     }
-    cmd.resetDropped();
     if (settings.serial) {
         const HostLinkConnectionText::Serial &line = settings.line;
         m_where = QVariantMap{{QStringLiteral("port"), line.port}, {QStringLiteral("baud"), line.baud}};
@@ -39,6 +40,7 @@ int LibHLink::ConnectDrive(QString connection)
         return result;
     }
     m_where = QVariantMap{{QStringLiteral("address"), settings.tcp.address}, {QStringLiteral("port"), settings.tcp.port}};
+    cmd.setReconnect(settings.tcp.reconnect);
     const int result = cmd.EthConnectDrive(settings.tcp.address, settings.tcp.port);
     connected(result, QStringLiteral("%1:%2").arg(settings.tcp.address).arg(settings.tcp.port));
     return result;
@@ -51,7 +53,7 @@ void LibHLink::connected(int result, const QString &where)
         return;
     }
     cmd.setLastOutcome(Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("connect"),
-                                     result == -3 ? QStringLiteral("no TCP connection to %1 (unit %2)").arg(where).arg(unit())
+                                     result == -3 ? QStringLiteral("no TCP connection to %1 (unit %2): %3").arg(where).arg(unit()).arg(cmd.tcpErrorText())
                                                   : QStringLiteral("could not open %1 (unit %2)").arg(where).arg(unit())));
 }
 

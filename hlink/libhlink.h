@@ -39,7 +39,7 @@ public:
     QString checkConnectionText(const QString &text) const override;
     QVariantMap addressing() const override;
     Outcome lastOutcome() const override { return cmd.lastOutcome(); }
-    quint64 droppedAnswers() const override { return cmd.droppedTotal(); }
+    quint64 droppedAnswers() const override { return cmd.CmdHLinkMedium::droppedAnswers(); }
 
     // PLC words that `count` elements of `type` cover (Bool from bit 0).
     int getBytelen(DataType type, int count);

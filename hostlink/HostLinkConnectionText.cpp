@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "NumericAddress.h"
+#include "ReconnectOption.h"
 
 namespace HostLinkConnectionText {
 namespace {
@@ -29,8 +30,13 @@ int parseSerial(const QString &text, Serial *line, QString *reason)
     return -1;
 }
 
-int parseTcp(const QString &text, Tcp *tcp, QString *reason)
+int parseTcp(const QString &connection, Tcp *tcp, QString *reason)
 {
+    QString text = connection;
+    if (!ReconnectOption::take(&text, &tcp->reconnect)) {
+        *reason = QStringLiteral("reconnect= takes on or off");
+        return -1;
+    }
     // The last colon: an IPv6 address has colons of its own.
     const int colon = text.lastIndexOf(QLatin1Char(':'));
     bool ok = false;
@@ -54,11 +60,11 @@ int parse(const QString &text, Settings *settings, QString *reason)
 {
     Settings parsed;
     int result = -4;
-    if (text.contains(QLatin1Char(','))) {
+    if (text.section(QLatin1Char(','), 0, 0).contains(QLatin1Char(':'))) {
+        result = parseTcp(text, &parsed.tcp, reason);
+    } else if (text.contains(QLatin1Char(','))) {
         parsed.serial = true;
         result = parseSerial(text, &parsed.line, reason);
-    } else if (text.contains(QLatin1Char(':'))) {
-        result = parseTcp(text, &parsed.tcp, reason);
     } else {
         *reason = QStringLiteral("neither a serial text (port,baud,databits,stopbits,parity) nor ip:port");
     }

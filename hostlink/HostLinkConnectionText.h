@@ -4,10 +4,10 @@
 // The Host Link connection texts, for every Host Link command set:
 //
 //   serial   port,baud,databits,stopbits,parity     /dev/ttyUSB0,9600,7,2,E
-//   TCP      ip:port                                  192.168.250.20:9600
+//   TCP      ip:port[,reconnect=on|off]               192.168.250.20:9600
 //
-// A text with a comma is a serial text; otherwise one with a colon is a TCP
-// text. Pure: nothing is opened.
+// A text whose first field has a colon is a TCP text (a serial port name has
+// none); otherwise one with a comma is a serial text. Pure: nothing is opened.
 
 #include <QString>
 #include <QtGlobal>
@@ -25,6 +25,7 @@ struct Serial {
 struct Tcp {
     QString address; // dotted-quad IPv4 or IPv6 text
     quint16 port = 0;
+    bool reconnect = false; // a call on a lost or dead link connects again first
 };
 
 struct Settings {

@@ -29,9 +29,9 @@ void HostLinkReceiveBuffer::dropToFrameStart()
 bool HostLinkReceiveBuffer::append(const QByteArray &bytes)
 {
     const bool before = m_noise;
+    // Noise is dropped when a piece is taken: only then is it known whether
+    // the next piece starts at "@".
     m_buffer += bytes;
-    if (m_expect == Expect::First)
-        dropToFrameStart();
     // Past the cap without a CR no piece can be in the buffer.
     while (m_buffer.size() > m_cap && m_buffer.indexOf('\r') < 0) {
         const int at = m_buffer.indexOf('@', 1);
@@ -43,7 +43,6 @@ bool HostLinkReceiveBuffer::append(const QByteArray &bytes)
 
 bool HostLinkReceiveBuffer::take(Expect expect, HostLinkPiece *piece)
 {
-    m_expect = expect;
     if (expect == Expect::First)
         dropToFrameStart();
     const int cr = m_buffer.indexOf('\r');

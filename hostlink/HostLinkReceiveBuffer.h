@@ -31,7 +31,7 @@ public:
 
     explicit HostLinkReceiveBuffer(int cap = DefaultCap);
 
-    // Appends what arrived; true when noise was dropped on the way.
+    // Appends what arrived; true when the cap made it drop bytes.
     bool append(const QByteArray &bytes);
     // Takes the next complete piece; false when none is complete yet.
     bool take(Expect expect, HostLinkPiece *piece);
@@ -49,7 +49,6 @@ private:
     QByteArray m_buffer;
     int m_cap;
     bool m_noise = false;
-    Expect m_expect = Expect::First;
 };
 
 #endif // HOSTLINKRECEIVEBUFFER_H

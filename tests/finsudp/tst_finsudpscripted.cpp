@@ -181,7 +181,7 @@ unsigned short firstWord(const CLabelVariable &v)
     return list.isEmpty() ? 0 : list.first();
 }
 
-enum Mode { Prompt, LoseTwo, LoseAll, Noise, WrongNodesOnly, OtherPortOnly, EndCode1104, EndCode0040 };
+enum Mode { Prompt, LoseTwo, LoseAll, Noise, WrongNodesOnly, MisroutedFlood, OtherPortOnly, EndCode1104, EndCode0040 };
 
 Script scriptFor(Mode mode)
 {
@@ -202,6 +202,7 @@ Script scriptFor(Mode mode)
             return {{wrongSid}, {writeAnswer}, {request}, {words(request, 0x1234).left(13)}, {QByteArray()},
                     {wrongNodes}, {words(request, 0xBAD3), true}, {words(request, 0x1234)}};
         case WrongNodesOnly: return {{wrongNodes}};
+        case MisroutedFlood: return QVector<Out>(200, {wrongNodes}).toList() << Out{words(request, 0x1234)};
         case OtherPortOnly: return {{words(request, 0xBAD3), true}};
         case EndCode1104: return {{words(request, 0, 0x1104)}};
         case EndCode0040: return {{words(request, 0x1234, 0x0040)}};
@@ -301,6 +302,9 @@ void TestFinsUdpScripted::exchanges_data()
     QTest::newRow("stale, foreign, malformed, misrouted dropped")
         << int(Noise) << ",timeout=2000" << 0 << 0x1234 << 1 << 1;
     QTest::newRow("only wrong node numbers: 8") << int(WrongNodesOnly) << ",timeout=50,retries=1" << 8 << 0 << 2 << 2;
+    // At most a few lines a second, however many datagrams.
+    QTest::newRow("a flood of misrouted answers, then ours")
+        << int(MisroutedFlood) << ",timeout=2000" << 0 << 0x1234 << 1 << 5;
     QTest::newRow("only from another port: 8") << int(OtherPortOnly) << ",timeout=50,retries=1" << 8 << 0 << 2 << 0;
     QTest::newRow("end code 1104: 7") << int(EndCode1104) << QString() << 7 << 0 << 1 << 0;
     QTest::newRow("end code 0040: data good") << int(EndCode0040) << QString() << 0 << 0x1234 << 1 << 0;

@@ -591,7 +591,7 @@ void TestPlcctlRun::doctorHealthyUdp()
 
 namespace {
 
-enum class Served { FinsTcp, HostLinkTcp, ClosedPort, FinsUdp, ClosedUdpPort };
+enum class Served { FinsTcp, HostLinkTcp, ClosedPort, FinsUdp, ClosedUdpPort, HostLinkClosedPort };
 
 struct DoctorRow {
     const char *name;
@@ -602,6 +602,7 @@ struct DoctorRow {
     const char *check; // in its "check"
     int exitCode;
     const char *settings = ""; // after ip:port
+    int simUnit = 0;           // the simulator's Host Link unit
 };
 
 const QList<DoctorRow> &doctorRows()
@@ -630,6 +631,16 @@ const QList<DoctorRow> &doctorRows()
          "the port number", 4},
         {"udp end code", Served::FinsUdp, [](plcsim::Faults &f) { f.endCode = 0x2101; }, "read",
          "FINS end code 2101 read-only", "mode or settings", 1},
+        {"udp wrong node", Served::FinsUdp, [](plcsim::Faults &f) { f.wrongNode = true; }, "answer",
+         "other node numbers", "DA1 (plc=)", 4, ",timeout=100,retries=0"},
+        {"host link closed port", Served::HostLinkClosedPort, [](plcsim::Faults &) {}, "reach", "refused",
+         "converter", 4},
+        {"host link bad FCS", Served::HostLinkTcp, [](plcsim::Faults &f) { f.badFcs = true; }, "read", "FCS",
+         "noise", 1},
+        {"host link no terminator", Served::HostLinkTcp, [](plcsim::Faults &f) { f.missingTerminator = true; },
+         "read", "unit 00", "noise", 1},
+        {"host link other unit", Served::HostLinkTcp, [](plcsim::Faults &) {}, "read", "unit 2 answers",
+         "--unit 2", 1, "", 2},
     };
     return rows;
 }
@@ -672,17 +683,19 @@ void TestPlcctlRun::doctorNamesTheFailingStep()
     plcsim::Faults faults;
     r.fault(faults);
     sim.setFaults(faults);
+    sim.setUnit(r.simUnit);
     quint16 port = 0;
     switch (r.served) {
     case Served::FinsTcp: port = sim.startFins(); break;
     case Served::HostLinkTcp: port = sim.startHostLinkTcp(); break;
-    case Served::ClosedPort: port = closedPort(); break;
+    case Served::ClosedPort:
+    case Served::HostLinkClosedPort: port = closedPort(); break;
     case Served::FinsUdp: port = sim.startFinsUdp(); break;
     case Served::ClosedUdpPort: port = closedUdpPort(); break;
     }
     QVERIFY(port != 0);
     QString driver = QStringLiteral("fins");
-    if (r.served == Served::HostLinkTcp)
+    if (r.served == Served::HostLinkTcp || r.served == Served::HostLinkClosedPort)
         driver = QStringLiteral("hostlink");
     else if (r.served == Served::FinsUdp || r.served == Served::ClosedUdpPort)
         driver = QStringLiteral(PLC_FINSUDP_PLUGIN);

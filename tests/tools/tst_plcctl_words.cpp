@@ -1,12 +1,14 @@
-// What plcctl says about a failure: the meaning of each class of end code
-// (words from the controller manuals' tables) and the failure words it takes
-// from the plug-ins' own warning lines.
+// What plcctl says about a failure: end codes with their flag bits masked
+// and named, and a plug-in's Outcome in words (a Host Link frame's end code
+// told apart from the FINS one it carries).
 
 #include "EndCodeText.h"
 
 #include <QtTest>
 
 using namespace plcctl;
+
+Q_DECLARE_METATYPE(Outcome)
 
 class TestPlcctlWords : public QObject
 {
@@ -17,19 +19,9 @@ private slots:
     {
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("starts");
-        // One code of each main class, and the flag bits masked off.
+        // The flag bits are masked before the lookup, and named after it.
         QTest::newRow("normal") << 0x0000 << "0000 normal completion";
-        QTest::newRow("local node") << 0x0101 << "0101 local node not in network";
-        QTest::newRow("destination") << 0x0205 << "0205 response timeout";
-        QTest::newRow("controller") << 0x0302 << "0302 CPU unit error";
-        QTest::newRow("not supported") << 0x0401 << "0401 undefined command";
-        QTest::newRow("routing") << 0x0502 << "0502 no routing tables";
-        QTest::newRow("format") << 0x1004 << "1004 command format error";
         QTest::newRow("parameter") << 0x1103 << "1103 address range error";
-        QTest::newRow("read only") << 0x2101 << "2101 read-only";
-        QTest::newRow("status") << 0x2203 << "2203 wrong PLC mode (program)";
-        QTest::newRow("access right") << 0x3001 << "3001 no access right";
-        QTest::newRow("abort") << 0x4001 << "4001 service aborted";
         QTest::newRow("relay flag") << 0x9101 << "1101 area classification missing";
         QTest::newRow("cpu flags") << 0x11C4 << "1104 address range exceeded";
         QTest::newRow("unknown") << 0x0F0F << "0F0F ";
@@ -41,63 +33,34 @@ private slots:
         QVERIFY2(finsEndCodeText(quint16(code)).startsWith(starts), qPrintable(finsEndCodeText(quint16(code))));
     }
 
-    void finsHints()
+    void outcomes_data()
     {
-        QVERIFY(finsEndCodeHint(0x1005).contains(QLatin1String("DA1")));
-        QVERIFY(!finsEndCodeHint(0x0201).isEmpty());
-        QVERIFY(!finsEndCodeHint(0x2201).isEmpty());
-        QVERIFY(finsEndCodeHint(0x1103).isEmpty());
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<bool>("hostLink");
+        QTest::addColumn<QString>("words");
+        Outcome frame = Outcome::make(Outcome::Kind::EndCode, QStringLiteral("frame"), QStringLiteral("unit 03"), 0x13);
+        Outcome fins = Outcome::make(Outcome::Kind::EndCode, QStringLiteral("answer"), QStringLiteral("unit 03"), 0x9005);
+        Outcome refused = Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("handshake"), QString(), 0x25);
+        // A Host Link frame's end code is not a FINS one, even where the numbers meet.
+        QTest::newRow("host link frame") << frame << true << "Host Link end code 13 FCS error (unit 03)";
+        QTest::newRow("fins in host link") << fins << true << "FINS end code 1005 ";
+        QTest::newRow("fins flagged") << fins << false << ", network relay error (likely: ";
+        QTest::newRow("node refused") << refused << false << "node refused: header error 25 no node left to assign";
+        QTest::newRow("reason") << Outcome::make(Outcome::Kind::NoAnswer, QStringLiteral("answer"),
+                                                 QStringLiteral("no answer from unit 07"))
+                                << true << "no answer from unit 07";
+        QTest::newRow("done") << Outcome::done() << false << "";
     }
-
-    void hostLinkAndHeaderCodes()
+    void outcomes()
     {
-        QCOMPARE(hostLinkEndCodeText(QStringLiteral("13")), QStringLiteral("13 FCS error"));
-        QVERIFY(hostLinkEndCodeText(QStringLiteral("A3")).startsWith(QLatin1String("A3 aborted")));
-        QVERIFY(hostLinkEndCodeText(QStringLiteral("7")).contains(QLatin1String("unknown")));
-        QVERIFY(finsHeaderErrorText(0x21).startsWith(QLatin1String("21 ")));
-        QVERIFY(finsHeaderErrorText(0x21).contains(QLatin1String("already")));
-        QVERIFY(finsHeaderErrorText(0x99).contains(QLatin1String("unknown")));
-    }
-
-    void warningLines_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("contains");
-        // Lines as the plug-ins write them.
-        QTest::newRow("fins end code") << QString::fromUtf8(
-            "lib[FinsNet]报文结束码错误 127.0.0.1:9600 Area=D100  len = 4 code = 1103 msg : c0") << "1103 address range error";
-        QTest::newRow("fins flagged") << QString::fromUtf8(
-            "lib[FinsNet]报文结束码错误 127.0.0.1:9600 Area=D100  len = 4 code = 9005 msg : c0") << "(likely:";
-        QTest::newRow("hostlink fins") << "lib[HLink] D100 FINS end code 2101" << "2101 read-only";
-        QTest::newRow("hostlink code") << "lib[HLink] D100 Host Link end code 13" << "13 FCS error";
-        QTest::newRow("lost") << "lib[FinsNet]127.0.0.1:9600 Disconnected= QAbstractSocket::RemoteHostClosedError"
-                              << "connection was lost";
-        QTest::newRow("empty answer") << QString::fromUtf8(
-            "lib[FinsNet]返回的报文长度为0 127.0.0.1:9600 Area=D100  len = 4 msg : ") << "no answer";
-        QTest::newRow("nodes") << QString::fromUtf8(
-            "lib[FinsNet]目标地址，源地址错误 127.0.0.1:9600 Area=D100  len = 4 msg : c0") << "node numbers";
-        // A refused node request: the header error code as 8 upper-case hex digits.
-        QTest::newRow("node refused") << QString::fromUtf8(
-            "lib[FinsNet]节点地址请求被拒绝 192.168.250.1:9600 code = 00000021")
-                                      << "node refused: header error 21 the requested client node is already connected";
-        QTest::newRow("no node left") << QString::fromUtf8(
-            "lib[FinsNet]节点地址请求被拒绝 127.0.0.1:9600 code = 00000025") << "header error 25 no node left to assign";
-        QTest::newRow("node request unanswered") << QString::fromUtf8("lib[FinsNet]节点地址请求无应答 10.0.0.1:9600")
-                                                 << "node address request got no answer";
-        QTest::newRow("tcp refused") << QString::fromUtf8(
-            "lib[FinsNet]10.0.0.1:9600 连接失败= QAbstractSocket::ConnectionRefusedError") << "TCP connection was refused";
-        QTest::newRow("trace only") << QString::fromUtf8(
-            "lib[FinsNet]响应 127.0.0.1:9600 Area=D100  len = 4 msg : c0") << "";
-    }
-    void warningLines()
-    {
-        QFETCH(QString, line);
-        QFETCH(QString, contains);
-        const QString words = explainWarning(line);
-        if (contains.isEmpty())
-            QVERIFY2(words.isEmpty(), qPrintable(words));
+        QFETCH(Outcome, outcome);
+        QFETCH(bool, hostLink);
+        QFETCH(QString, words);
+        const QStringList said = outcomeWords(outcome, hostLink);
+        if (words.isEmpty())
+            QVERIFY(said.isEmpty());
         else
-            QVERIFY2(words.contains(contains), qPrintable(words));
+            QVERIFY2(said.size() == 1 && said.at(0).contains(words), qPrintable(said.join(QLatin1Char('|'))));
     }
 };
 

@@ -3,6 +3,8 @@
 #include "CDriveBaseClass.h"
 #include "Console.h"
 #include "DoctorSession.h"
+#include "DriveDiagnostics.h"
+#include "EndCodeText.h"
 #include "JsonLine.h"
 #include "PluginLoader.h"
 #include "ResultReport.h"
@@ -63,7 +65,7 @@ CtlSession::CtlSession(const CtlArguments &args, const QString &programDir)
 int CtlSession::run()
 {
     const bool doctoring = m_args.command == Command::Doctor;
-    installTraceOutput(m_args.trace, doctoring);
+    installTraceOutput(m_args.trace);
     const int opened = doctoring ? load() : open();
     if (opened != ExitOk)
         return opened;
@@ -105,12 +107,11 @@ int CtlSession::load()
     if (m_args.trace)
         m_driver->DebugCmd(StartDebug); // before connecting, so the handshake shows too
 
-    m_unit = m_args.unit;
+    // Controllers leave the factory as Host Link unit 0: so does plcctl,
+    // whatever the plug-in's own default.
+    m_unit = m_args.unitGiven ? m_args.unit : QStringLiteral("0");
     m_connection = m_args.connect;
     if (m_connection.isEmpty()) {
-        // The simulator answers the unit the user asked for, else unit 0.
-        if (!m_args.unitGiven)
-            m_unit = QStringLiteral("0");
         QString error;
         m_connection = m_simulator.start(m_driverName, m_unit.toInt(), &error);
         if (m_connection.isEmpty()) {
@@ -121,21 +122,19 @@ int CtlSession::load()
         printNote(QStringLiteral("plcctl: no --connect given: using the built-in simulator, %1")
                       .arg(m_simulator.description()));
     }
-    if (!m_unit.isEmpty())
-        m_driver->SetConnectPar(m_unit);
+    m_driver->SetConnectPar(m_unit);
     return ExitOk;
 }
 
 int CtlSession::connect()
 {
-    takeDriverWords();
     QElapsedTimer timer;
     timer.start();
     const int result = m_driver->ConnectDrive(m_connection);
     if (result == 0)
         return ExitOk;
     const QString meaning = connectMeaning(result, m_driverName);
-    QStringList words = takeDriverWords();
+    QStringList words = driverWords();
     if (result == -2 || result == -3)
         words.append(QStringLiteral("it gave up after %1 ms").arg(timer.elapsed()));
     printError(QStringLiteral("cannot connect %1 to '%2': ConnectDrive returned %3 (%4)%5")
@@ -154,9 +153,7 @@ int CtlSession::connect()
 
 int CtlSession::doctor()
 {
-    // The plug-in's default unit is 1 until SetConnectPar says otherwise.
-    const int unit = m_unit.isEmpty() ? 1 : m_unit.toInt();
-    return DoctorSession(m_driver, m_driverName, m_connection, unit, m_simulated, m_args.json).run();
+    return DoctorSession(m_driver, m_driverName, m_connection, m_unit.toInt(), m_simulated, m_args.json).run();
 }
 
 void CtlSession::close()
@@ -192,6 +189,13 @@ int CtlSession::info()
     return ExitOk;
 }
 
+// How the plug-in's last call went, in words, from its diagnostics face.
+QStringList CtlSession::driverWords() const
+{
+    const DriveDiagnostics *face = qobject_cast<DriveDiagnostics *>(dynamic_cast<QObject *>(m_driver));
+    return face ? outcomeWords(face->lastOutcome(), m_driverName == QLatin1String("HLink")) : QStringList();
+}
+
 void CtlSession::reportFailure(const QString &what, int errorCode, const QStringList &words)
 {
     printError(QStringLiteral("%1: result %2%3").arg(what, resultText(errorCode), saidText(words)));
@@ -199,12 +203,11 @@ void CtlSession::reportFailure(const QString &what, int errorCode, const QString
 
 int CtlSession::read()
 {
-    takeDriverWords();
     QElapsedTimer timer;
     timer.start();
     const CLabelVariable result = m_driver->ReadVariable(m_args.address, DataType(m_args.type), m_args.count);
     const QStringList words =
-        result.errorCode != 0 ? withWait(takeDriverWords(), result.errorCode, timer.elapsed()) : QStringList();
+        result.errorCode != 0 ? withWait(driverWords(), result.errorCode, timer.elapsed()) : QStringList();
     if (m_args.json)
         printOut(resultJson(QStringLiteral("read"), m_args.address, m_args.type, m_args.count, result,
                             words.isEmpty() ? QString() : driverSaidJson(words)));
@@ -232,14 +235,13 @@ int CtlSession::write()
     const QString title = tagTitle(m_args.address, m_args.type, m_args.count);
     const QString written = formatValues(value, m_args.type).join(QLatin1Char(' '));
 
-    takeDriverWords();
     QElapsedTimer timer;
     timer.start();
     const CLabelVariable result = m_driver->WriteVariable(m_args.address, DataType(m_args.type), value, m_args.count);
-    const QStringList writeWords = withWait(takeDriverWords(), result.errorCode, timer.restart());
+    const QStringList writeWords = withWait(driverWords(), result.errorCode, timer.restart());
     // Read back whatever the write did: after a failure it shows what the PLC holds now.
     const CLabelVariable back = m_driver->ReadVariable(m_args.address, DataType(m_args.type), m_args.count);
-    const QStringList backWords = withWait(takeDriverWords(), back.errorCode, timer.elapsed());
+    const QStringList backWords = withWait(driverWords(), back.errorCode, timer.elapsed());
     const bool matches = result.errorCode == 0 && back.errorCode == 0 && sameElements(value, back, m_args.type);
 
     if (m_args.json) {

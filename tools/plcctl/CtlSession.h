@@ -38,6 +38,7 @@ private:
     int info();
     int read();
     int write();
+    QStringList driverWords() const;
     void reportFailure(const QString &what, int errorCode, const QStringList &words);
 
     CtlArguments m_args;

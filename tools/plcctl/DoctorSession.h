@@ -2,21 +2,21 @@
 #define PLCCTL_DOCTORSESSION_H
 
 // `plcctl DRIVER doctor [CONNECTION]`: the steps of a connection one by one
-// (the text, the address, the handshake or port, one test read), each shown
-// when it ends, with what to check when it fails. Everything it learns about
-// the plug-in's side comes from the plug-in's results and its own log lines.
+// (the text, the connection, the handshake, port or node numbers, one test
+// read), each shown when it ends, with what to check when it fails.
+// Everything it learns about the plug-in's side comes from the plug-in's
+// results and its diagnostics face (DriveDiagnostics): its own text check,
+// its addressing and the outcome of its last exchange.
 
-#include "ConnectionCheck.h"
-#include "DoctorFindings.h"
+#include "DoctorAdvice.h"
 #include "DoctorStep.h"
 
-#include <QPair>
-
 #include <QList>
+#include <QPair>
 #include <QString>
-#include <QStringList>
 
 class CDriveBaseClass;
+class DriveDiagnostics;
 
 namespace plcctl {
 
@@ -29,27 +29,23 @@ public:
     // failed, 1 when the read itself failed.
     int run();
 
-    static constexpr int ReachTimeoutMs = 3000;
-
 private:
-    bool checkReach();
-    bool runFinsTcp();
-    bool runHostLink();
-    bool runFinsUdp();
-    bool runHostLinkC();
-    QStringList connect(int *result, qint64 *elapsedMs);
-    TestRead testRead();
+    bool connectSteps();
+    void readStepRun();
+    void cmodeSteps();
+    QString scanUnits();
+    StepFacts facts(qint64 elapsedMs, quint64 droppedBefore) const;
     void add(const DoctorStep &step);
     void skipRest();
 
     CDriveBaseClass *m_driver;
+    DriveDiagnostics *m_face;
     QString m_driverName;
     QString m_connection;
     int m_unit;
     bool m_simulated;
     bool m_json;
     DriverKind m_kind;
-    ConnectionTarget m_target;
     QList<DoctorStep> m_steps;
     QList<QPair<QString, QString>> m_plan; // id and title of every step, for the skipped ones
 };

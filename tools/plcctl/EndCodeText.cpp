@@ -1,6 +1,5 @@
 #include "EndCodeText.h"
 
-#include <QRegularExpression>
 
 namespace plcctl {
 
@@ -165,15 +164,8 @@ QString withCode(quint32 code, int digits, const char *words, const char *unknow
     return hex(code, digits) + QLatin1Char(' ') + QString::fromUtf8(words ? words : unknown);
 }
 
-QString captured(const QString &line, const char *pattern)
+QString finsEndCodeWords(quint16 code)
 {
-    const QRegularExpressionMatch match = QRegularExpression(QString::fromUtf8(pattern)).match(line);
-    return match.hasMatch() ? match.captured(1) : QString();
-}
-
-QString finsEndCodeWords(const QString &hexCode)
-{
-    const quint16 code = quint16(hexCode.toUInt(nullptr, 16));
     const QString hint = finsEndCodeHint(code);
     const QString text = QStringLiteral("FINS end code ") + finsEndCodeText(code);
     return hint.isEmpty() ? text : text + QStringLiteral(" (likely: ") + hint + QLatin1Char(')');
@@ -218,40 +210,19 @@ QString finsHeaderErrorText(quint32 errorCode)
     return withCode(errorCode, 2, words, "unknown header error");
 }
 
-QString explainWarning(const QString &line)
+QStringList outcomeWords(const Outcome &outcome, bool hostLink)
 {
-    // A refused node request: the FINS/TCP header error code, 8 hex digits.
-    QString code = captured(line, "节点地址请求被拒绝 \\S+ code = ([0-9A-Fa-f]{8})\\b");
-    if (!code.isEmpty())
-        return QStringLiteral("node refused: header error ") + finsHeaderErrorText(code.toUInt(nullptr, 16));
-    code = captured(line, "(?:code = |FINS end code )([0-9A-Fa-f]{4})\\b");
-    if (!code.isEmpty())
-        return finsEndCodeWords(code);
-    code = captured(line, "Host Link end code ([0-9A-Fa-f]{2})\\b");
-    if (!code.isEmpty())
-        return QStringLiteral("Host Link end code ") + hostLinkEndCodeText(code);
-    code = captured(line, "header error(?: code)? (?:0x)?([0-9A-Fa-f]{1,8})\\b");
-    if (!code.isEmpty())
-        return QStringLiteral("node refused: header error ") + finsHeaderErrorText(code.toUInt(nullptr, 16));
-    if (line.contains(QString::fromUtf8("节点地址请求无应答")))
-        return QStringLiteral("the node address request got no answer");
-    if (line.contains(QString::fromUtf8("节点地址应答错误")))
-        return QStringLiteral("the node address answer was malformed");
-    if (line.contains(QString::fromUtf8("连接失败=")))
-        return line.contains(QLatin1String("ConnectionRefused")) ? QStringLiteral("the TCP connection was refused")
-                                                                 : QStringLiteral("no TCP connection could be made");
-    if (line.contains(QLatin1String("Disconnected=")))
-        return QStringLiteral("the connection was lost");
-    if (line.contains(QLatin1String("no answer"), Qt::CaseInsensitive)
-        || line.contains(QString::fromUtf8("返回的报文长度为0"))) {
-        const QString ms = captured(line, "(\\d+) ?ms\\b");
-        return ms.isEmpty() ? QStringLiteral("no answer") : QStringLiteral("no answer within %1 ms").arg(ms);
-    }
-    if (line.contains(QString::fromUtf8("目标地址，源地址错误")))
-        return QStringLiteral("the answer carried other node numbers than the request");
-    if (line.contains(QString::fromUtf8("报文返回长度错误")))
-        return QStringLiteral("the answer had the wrong length");
-    return QString();
+    if (outcome.ok())
+        return {};
+    if (outcome.kind == Outcome::Kind::EndCode && hostLink && outcome.step == QLatin1String("frame"))
+        return {QStringLiteral("Host Link end code ") + hostLinkEndCodeText(hex(quint32(outcome.endCode), 2))
+                + QStringLiteral(" (%1)").arg(outcome.reason)};
+    if (outcome.kind == Outcome::Kind::EndCode)
+        return {finsEndCodeWords(quint16(outcome.endCode)) + (hostLink ? QStringLiteral(" (%1)").arg(outcome.reason)
+                                                                       : QString())};
+    if (outcome.step == QLatin1String("handshake") && outcome.endCode >= 0)
+        return {QStringLiteral("node refused: header error ") + finsHeaderErrorText(quint32(outcome.endCode))};
+    return {outcome.reason};
 }
 
 } // namespace plcctl

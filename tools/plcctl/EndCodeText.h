@@ -2,10 +2,13 @@
 #define PLCCTL_ENDCODETEXT_H
 
 // What the PLC's codes mean, in words: FINS end codes, Host Link end codes,
-// FINS/TCP header error codes, and what a plug-in's warning line says about
-// a failure. Pure tables and lookups, no I/O.
+// FINS/TCP header error codes, and a plug-in's outcome in words. Pure tables
+// and lookups, no I/O.
 
 #include <QString>
+#include <QStringList>
+
+#include "Outcome.h"
 
 namespace plcctl {
 
@@ -19,9 +22,10 @@ QString hostLinkEndCodeText(const QString &hexCode);
 // "21 the requested client node is already connected".
 QString finsHeaderErrorText(quint32 errorCode);
 
-// What a plug-in's warning line says went wrong, in words; empty when the
-// line names no failure plcctl can explain.
-QString explainWarning(const QString &line);
+// What went wrong in the plug-in's last exchange (its Outcome, read through
+// its diagnostics face), in words: end codes with their meaning, else the
+// plug-in's own reason. Empty when nothing went wrong.
+QStringList outcomeWords(const Outcome &outcome, bool hostLink);
 
 } // namespace plcctl
 

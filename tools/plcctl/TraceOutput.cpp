@@ -1,7 +1,5 @@
 #include "TraceOutput.h"
 
-#include "EndCodeText.h"
-
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QString>
@@ -16,26 +14,6 @@ namespace {
 
 std::atomic<bool> g_showFrames{false};
 std::atomic<bool> g_showWarnings{true};
-QMutex g_wordsLock;
-QStringList g_words; // what the driver's warnings said since the last take
-std::atomic<bool> g_keepLines{false};
-QStringList g_lines; // every driver line since the last take, while kept
-
-void keepLine(const QString &message)
-{
-    QMutexLocker lock(&g_wordsLock);
-    g_lines.append(message);
-}
-
-void keepWords(const QString &message)
-{
-    const QString words = explainWarning(message);
-    if (words.isEmpty())
-        return;
-    QMutexLocker lock(&g_wordsLock);
-    if (!g_words.contains(words))
-        g_words.append(words);
-}
 
 const char *prefixFor(QtMsgType type)
 {
@@ -52,10 +30,6 @@ const char *prefixFor(QtMsgType type)
 // May run on the simulator's thread too; one fputs per line keeps lines whole.
 void handler(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
-    if (type == QtWarningMsg)
-        keepWords(message);
-    if (g_keepLines.load() && (type == QtWarningMsg || type == QtDebugMsg))
-        keepLine(message);
     if (type == QtDebugMsg && !g_showFrames.load())
         return;
     if ((type == QtWarningMsg || type == QtInfoMsg) && !g_showWarnings.load())
@@ -67,32 +41,14 @@ void handler(QtMsgType type, const QMessageLogContext &, const QString &message)
 
 } // namespace
 
-void installTraceOutput(bool showFrames, bool keepLines)
+void installTraceOutput(bool showFrames)
 {
     g_showFrames = showFrames;
-    g_keepLines = keepLines;
     // A system-wide logging rule may switch debug output off; the user asked
-    // for frame lines (or doctor reads them), so the default category's debug
-    // level stays on.
-    if (showFrames || keepLines)
+    // for frame lines, so the default category's debug level stays on.
+    if (showFrames)
         QLoggingCategory::setFilterRules(QStringLiteral("default.debug=true"));
     qInstallMessageHandler(&handler);
-}
-
-QStringList takeDriverWords()
-{
-    QMutexLocker lock(&g_wordsLock);
-    QStringList words;
-    words.swap(g_words);
-    return words;
-}
-
-QStringList takeDriverLines()
-{
-    QMutexLocker lock(&g_wordsLock);
-    QStringList lines;
-    lines.swap(g_lines);
-    return lines;
 }
 
 void setWarningsShown(bool shown)

@@ -10,8 +10,7 @@ add_library(plcctlkit STATIC
   ${PLCCTL_DIR}/ResultReport.h ${PLCCTL_DIR}/ResultReport.cpp
   ${PLCCTL_DIR}/EndCodeText.h ${PLCCTL_DIR}/EndCodeText.cpp
   ${PLCCTL_DIR}/DoctorStep.h ${PLCCTL_DIR}/DoctorStep.cpp
-  ${PLCCTL_DIR}/ConnectionCheck.h ${PLCCTL_DIR}/ConnectionCheck.cpp
-  ${PLCCTL_DIR}/DoctorFindings.h ${PLCCTL_DIR}/DoctorFindings.cpp ${PLCCTL_DIR}/DoctorReadStep.cpp
+  ${PLCCTL_DIR}/DoctorAdvice.h ${PLCCTL_DIR}/DoctorAdvice.cpp
   ${PLCCTL_DIR}/DoctorCMode.h ${PLCCTL_DIR}/DoctorCMode.cpp
   ${PLCCTL_DIR}/WatchTable.h ${PLCCTL_DIR}/WatchTable.cpp
   ${PLCCTL_DIR}/PluginLoader.h ${PLCCTL_DIR}/PluginLoader.cpp

@@ -1,0 +1,124 @@
+// A lost TCP link, through getSharedLibrary against the simulator: without
+// reconnect=on a call on a lost link is 9 until the host connects again;
+// with it the call connects again first (handshake included) and says so.
+// The connection texts the plug-ins refuse open nothing.
+
+#include <QtTest>
+
+#include "CDriveBaseClass.h"
+#include "PlcSimulator.h"
+#include "TestSupport.h"
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+testsupport::Plugin &pluginNamed(const QString &name)
+{
+    return name == QLatin1String("FinsNet") ? testsupport::finsPlugin() : testsupport::hlinkPlugin();
+}
+
+} // namespace
+
+class TestLostLink : public QObject
+{
+    Q_OBJECT
+
+    plcsim::Simulator m_sim;
+    quint16 m_finsPort = 0;
+    quint16 m_hostLinkPort = 0;
+
+    QString endpoint(const QString &plugin) const
+    {
+        return QStringLiteral("127.0.0.1:%1").arg(plugin == QLatin1String("FinsNet") ? m_finsPort : m_hostLinkPort);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_finsPort = m_sim.startFins();
+        m_hostLinkPort = m_sim.startHostLinkTcp();
+        QVERIFY(m_finsPort && m_hostLinkPort);
+        m_sim.setWord(plcsim::Area::D, 7, 0x1357);
+        m_sim.setUnit(1); // Host Link's unit until SetConnectPar says otherwise
+    }
+
+    void texts_data()
+    {
+        QTest::addColumn<QString>("plugin");
+        QTest::addColumn<QString>("suffix"); // after ip:port
+        QTest::addColumn<int>("result");
+        for (const char *plugin : {"FinsNet", "HLink"}) {
+            const QByteArray p(plugin);
+            QTest::newRow(p + " plain") << QString::fromLatin1(p) << QString() << 0;
+            QTest::newRow(p + " reconnect=on") << QString::fromLatin1(p) << ",reconnect=on" << 0;
+            QTest::newRow(p + " reconnect=OFF") << QString::fromLatin1(p) << ",reconnect=OFF" << 0;
+            QTest::newRow(p + " reconnect=yes") << QString::fromLatin1(p) << ",reconnect=yes" << -1;
+            QTest::newRow(p + " reconnect=") << QString::fromLatin1(p) << ",reconnect=" << -1;
+            QTest::newRow(p + " another field") << QString::fromLatin1(p) << ",9600" << -1;
+            QTest::newRow(p + " two settings") << QString::fromLatin1(p) << ",reconnect=on,reconnect=on" << -1;
+        }
+    }
+
+    // Host Link: a text whose first field is ip:port is a TCP text, never a serial one.
+    void texts()
+    {
+        QFETCH(QString, plugin);
+        QFETCH(QString, suffix);
+        QFETCH(int, result);
+        CDriveBaseClass *driver = pluginNamed(plugin).create();
+        QVERIFY(driver);
+        m_sim.resetStats();
+        QCOMPARE(driver->ConnectDrive(endpoint(plugin) + suffix), result);
+        QTRY_COMPARE_WITH_TIMEOUT(m_sim.stats().connections, result == 0 ? 1 : 0, kWaitMs);
+        QCOMPARE(driver->ReadVariable(QStringLiteral("D7"), UInt16).errorCode, result == 0 ? 0 : 9);
+        driver->DestroyFree();
+    }
+
+    void lostLink_data()
+    {
+        QTest::addColumn<QString>("plugin");
+        QTest::addColumn<bool>("reconnect");
+        for (const char *plugin : {"FinsNet", "HLink"}) {
+            QTest::newRow(QByteArray(plugin) + ", host connects again") << QString::fromLatin1(plugin) << false;
+            QTest::newRow(QByteArray(plugin) + ", reconnect=on") << QString::fromLatin1(plugin) << true;
+        }
+    }
+
+    void lostLink()
+    {
+        QFETCH(QString, plugin);
+        QFETCH(bool, reconnect);
+        CDriveBaseClass *driver = pluginNamed(plugin).create();
+        QVERIFY(driver);
+        const QString text = endpoint(plugin) + (reconnect ? QStringLiteral(",reconnect=on") : QString());
+        QCOMPARE(driver->ConnectDrive(text), 0);
+        QCOMPARE(driver->ReadVariable(QStringLiteral("D7"), UInt16).errorCode, 0);
+        m_sim.resetStats();
+        testsupport::LogCapture log;
+        m_sim.dropConnections();
+        // The loss is noticed by the next call at the latest; with
+        // reconnect=on that call may already connect again and succeed.
+        QList<int> codes;
+        for (int call = 0; call < 5; ++call)
+            codes << driver->ReadVariable(QStringLiteral("D7"), UInt16).errorCode;
+        if (reconnect) {
+            QVERIFY2(codes.last() == 0 && codes.count(0) >= 4, qPrintable(QTest::toString(codes)));
+        } else {
+            QVERIFY2(codes.count(9) >= 4 && codes.last() == 9, qPrintable(QTest::toString(codes)));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(m_sim.stats().connections, reconnect ? 1 : 0, kWaitMs);
+        QCOMPARE(log.messages(QtWarningMsg).filter(QStringLiteral("link lost: connecting again (reconnect=on)")).size(),
+                 reconnect ? 1 : 0);
+        if (!reconnect) {
+            QCOMPARE(driver->ConnectDrive(text), 0);
+            QCOMPARE(driver->ReadVariable(QStringLiteral("D7"), UInt16).errorCode, 0);
+        }
+        const CLabelVariable read = driver->ReadVariable(QStringLiteral("D7"), UInt16);
+        QCOMPARE(read.value.value<QList<unsigned short>>(), QList<unsigned short>{0x1357});
+        driver->DestroyFree();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLostLink)
+#include "tst_lostlink.moc"
