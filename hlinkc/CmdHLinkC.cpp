@@ -139,10 +139,10 @@ Outcome CmdHLinkC::finishFirst(Exchange &x, const FrameCheck &check)
     x.outcome.endCode = check.endCode;
     if (check.endCode == 0)
         return Outcome::done();
-    const QString words = CModeFrame::endCodeText(check.endCode);
+    QString words = CModeFrame::endCodeText(check.endCode);
     if (x.writing && check.endCode == 0x01) {
-        warn(QStringLiteral("lib[HLinkC]%1 Area=%2 write refused: %3 (end code 01): the controller must be in MONITOR mode")
-                 .arg(link->peerText(), x.tag, words));
+        words += QStringLiteral(": the controller must be in MONITOR mode");
+        warn(QStringLiteral("lib[HLinkC]%1 Area=%2 write refused (end code 01): %3").arg(link->peerText(), x.tag, words));
     } else {
         warn(QStringLiteral("lib[HLinkC]%1 Area=%2 end code %3: %4  msg : %5")
                  .arg(link->peerText(), x.tag, QString::number(check.endCode, 16).toUpper().rightJustified(2, '0'),

@@ -574,6 +574,11 @@ void TestPlcctlRun::doctorCModeRunMode()
     VERIFY_RUN(r.out.contains(QLatin1String("[ ok ] C-mode status (MS): unit 0 answers: RUN mode\n")), r);
     VERIFY_RUN(r.out.contains(QLatin1String("[warn] operating mode: RUN: C-mode writes are refused")), r);
     VERIFY_RUN(r.out.contains(QLatin1String("switch the controller to MONITOR mode")), r);
+    // The write itself: refused, in C-mode's words, not as a FINS end code.
+    const Run w = plcctl({QStringLiteral("--unit=0"), QStringLiteral("--connect"), QStringLiteral("127.0.0.1:%1").arg(port),
+                          QStringLiteral("hostlinkc"), QStringLiteral("write"), QStringLiteral("D100"),
+                          QStringLiteral("Int16"), QStringLiteral("5")});
+    VERIFY_RUN(w.exitCode == 1 && w.err.contains(QLatin1String("must be in MONITOR mode (C-mode end code 01)")), w);
 }
 
 void TestPlcctlRun::doctorHealthyUdp()

@@ -45,7 +45,7 @@ QString failure(const Outcome &o)
 {
     QString text = o.reason;
     if (o.endCode >= 0)
-        text += QStringLiteral(" (end code %1)").arg(o.endCode, 2, 16, QLatin1Char('0')).toUpper();
+        text += QStringLiteral(" (end code %1)").arg(QString::number(o.endCode, 16).toUpper().rightJustified(2, QLatin1Char('0')));
     return text;
 }
 
@@ -72,6 +72,13 @@ DoctorStep cmodeReadStep(const Outcome &o, int errorCode, quint16 value, int uni
     }
     return make("read", "test read of D0 (one word)", DoctorStep::Outcome::Failed,
                 QStringLiteral("result %1: %2").arg(errorCode).arg(failure(o)), checkFor(o, unit), elapsedMs);
+}
+
+QStringList cmodeOutcomeWords(const Outcome &o)
+{
+    if (o.ok())
+        return {};
+    return {failure(o).replace(QLatin1String(" (end code"), QLatin1String(" (C-mode end code"))};
 }
 
 DoctorStep cmodeModeStep(const ControllerStatus &status)

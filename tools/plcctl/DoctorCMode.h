@@ -11,11 +11,17 @@
 #include "DriveController.h"
 #include "Outcome.h"
 
+#include <QStringList>
+
 namespace plcctl {
 
 DoctorStep cmodeStatusStep(const Outcome &outcome, const ControllerStatus &status, int unit, qint64 elapsedMs);
 DoctorStep cmodeReadStep(const Outcome &outcome, int errorCode, quint16 value, int unit, qint64 elapsedMs);
 DoctorStep cmodeModeStep(const ControllerStatus &status);
+
+// A failed exchange of the C-mode plug-in in words for plcctl's messages:
+// its end codes are C-mode's own, not FINS end codes.
+QStringList cmodeOutcomeWords(const Outcome &outcome);
 
 } // namespace plcctl
 
