@@ -124,6 +124,28 @@ void series(int reads, const std::function<bool()> &a, const std::function<bool(
     }
 }
 
+// 1 word over the simulator's pseudo-terminal at 115200 baud, next to the
+// time request and answer take on the line.
+bool serialSeries(CDriveBaseClass *driver, const QString &pts, int reads, int *failures)
+{
+    if (driver->ConnectDrive(pts + QStringLiteral(",115200,8,1,N")) != 0) {
+        std::fprintf(stderr, "bench_hlinkc: cannot open %s\n", qPrintable(pts));
+        return false;
+    }
+    std::vector<double> warm, none, serial;
+    auto serialRead = [&] { return driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode == 0; };
+    series(100, serialRead, nullptr, &warm, &none, failures);
+    series(reads / 4, serialRead, nullptr, &serial, &none, failures);
+    const Figures s = figures(serial);
+    // "@01RD00000001" FCS "*" CR is 17 characters, "@01RD00" word FCS "*" CR 15.
+    const double lineUs = (17.0 + 15.0) * 10.0 / 115200.0 * 1e6;
+    std::printf("C-mode over a pseudo-terminal at 115200 baud, D0 x1 (%zu reads)\n", serial.size());
+    std::printf("  plug-in  median %8.1f us  p99 %8.1f us\n", s.median, s.p99);
+    std::printf("  line time of request + answer (17 + 15 chars x 10 bits): %.1f us\n", lineUs);
+    std::printf("  above line time: median %+.1f us, p99 %+.1f us\n", s.median - lineUs, s.p99 - lineUs);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -167,21 +189,8 @@ int main(int argc, char *argv[])
         std::printf("  ratio plug-in / floor: median %.2f, p99 %.2f\n", fp.median / ff.median, fp.p99 / ff.p99);
     }
 
-    if (driver->ConnectDrive(pts + QStringLiteral(",115200,8,1,N")) != 0) {
-        std::fprintf(stderr, "bench_hlinkc: cannot open %s\n", qPrintable(pts));
+    if (!serialSeries(driver, pts, reads, &failures))
         return 1;
-    }
-    std::vector<double> warm, none, serial;
-    auto serialRead = [&] { return driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode == 0; };
-    series(100, serialRead, nullptr, &warm, &none, &failures);
-    series(reads / 4, serialRead, nullptr, &serial, &none, &failures);
-    const Figures s = figures(serial);
-    // "@01RD00000001" FCS "*" CR is 17 characters, "@01RD00" word FCS "*" CR 15.
-    const double lineUs = (17.0 + 15.0) * 10.0 / 115200.0 * 1e6;
-    std::printf("C-mode over a pseudo-terminal at 115200 baud, D0 x1 (%zu reads)\n", serial.size());
-    std::printf("  plug-in  median %8.1f us  p99 %8.1f us\n", s.median, s.p99);
-    std::printf("  line time of request + answer (17 + 15 chars x 10 bits): %.1f us\n", lineUs);
-    std::printf("  above line time: median %+.1f us, p99 %+.1f us\n", s.median - lineUs, s.p99 - lineUs);
     std::printf("failed reads: %d\n", failures);
     driver->DisConnectDrive();
     sim.terminate();
