@@ -229,8 +229,11 @@ Outcome CmdHLinkC::sendRest(Exchange &x, const QList<QByteArray> &frames)
                 return fail(x, Outcome::Kind::NotConnected, QStringLiteral("the link went away"));
             if (got == CModeLink::Received::TimedOut)
                 return fail(x, Outcome::Kind::NoAnswer, QStringLiteral("no answer: no handshake CR after write frame %1").arg(i));
-            if (piece == kLoneCr)
+            if (piece == kLoneCr) {
+                x.outcome.answer += piece;
+                trace(x, false, piece);
                 break;
+            }
             const int at = piece.lastIndexOf('@');
             if (at < 0)
                 continue;

@@ -60,7 +60,7 @@ private slots:
     void identity();
     void longBlocks_data();
     void longBlocks();
-    void longReadFrames();
+    void longBlockFrames();
     void bitWriteKeepsOtherBits();
     void refusedBeforeSending_data();
     void refusedBeforeSending();
@@ -150,8 +150,8 @@ void TestHLinkCPlugin::longBlocks()
     QCOMPARE(read.value.value<QList<unsigned short>>(), value.value.value<QList<unsigned short>>());
 }
 
-// The long read of the protocol notes, frame by frame on the wire.
-void TestHLinkCPlugin::longReadFrames()
+// The long read of the protocol notes and a long write, frame by frame on the wire.
+void TestHLinkCPlugin::longBlockFrames()
 {
     for (int i = 0; i < 40; ++i)
         m_sim.setWord(Area::D, i, quint16(i));
@@ -176,6 +176,24 @@ void TestHLinkCPlugin::longReadFrames()
     for (int i = 0; i < expected.size(); ++i)
         QVERIFY2(lines.at(i).startsWith(QStringLiteral("lib[HLinkC]")) && lines.at(i).endsWith(expected.at(i)),
                  qPrintable(lines.at(i)));
+
+    // And a 40-word write: frame 1 (29 words, FCS, CR), the controller's
+    // lone CR, frame 2 (11 words, FCS, "*" CR), the answer.
+    log.clear();
+    m_sim.setUnit(0);
+    const CLabelVariable wrote = driver->WriteVariable(QStringLiteral("D0"), UInt16, words(40, 0x100), 40);
+    m_sim.setUnit(1);
+    QCOMPARE(wrote.errorCode, 0);
+    QByteArray frame1("@00WD0000");
+    for (int i = 0; i < 29; ++i)
+        frame1 += QByteArray::number(0x100 + i, 16).toUpper().rightJustified(4, '0');
+    const QStringList written = {testsupport::hex(frame1 + "24\r"), testsupport::hex("\r"),
+                                 testsupport::hex("011D011E011F01200121012201230124012501260127" "77*\r"),
+                                 testsupport::hex("@00WD0053*\r")};
+    const QStringList wlines = log.messages(QtDebugMsg);
+    QCOMPARE(wlines.size(), written.size());
+    for (int i = 0; i < written.size(); ++i)
+        QVERIFY2(wlines.at(i).endsWith(written.at(i)), qPrintable(wlines.at(i)));
 }
 
 void TestHLinkCPlugin::bitWriteKeepsOtherBits()
