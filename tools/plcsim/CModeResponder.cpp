@@ -102,30 +102,26 @@ QByteArray CModeResponder::handle(const QByteArray &piece)
 QByteArray CModeResponder::command(const QByteArray &frame)
 {
     int unit = -1;
+    bool last = false;
+    const int pos = fcsPosition(frame, &last);
+    const bool checked = pos >= 5 && fcsOk(frame, pos);
     CModeSettings s;
     {
         QMutexLocker lock(&m_state->mutex);
+        if (checked)
+            ++m_state->stats.hostLinkFrames; // any unit's, as on a multidrop line
         if (!decimalAt(frame, 1, 2, &unit) || unit != m_state->unit || m_state->faults.silent)
             return QByteArray(); // another unit's, or no unit at all
         s = m_state->cmode;
-    }
-    // wrongUnit: every answer names the next unit, as another controller's would.
-    m_unit = unit;
-    {
-        QMutexLocker lock(&m_state->mutex);
+        // wrongUnit: every answer names the next unit, as another controller's would.
         m_answerUnit = m_state->faults.wrongUnit ? unit + 1 : unit;
     }
+    m_unit = unit;
     const QByteArray header = frame.mid(3, 2);
-    bool last = false;
-    const int pos = fcsPosition(frame, &last);
     if (pos < 5)
         return answer(header, hostlink::EndFormatError);
-    if (!fcsOk(frame, pos))
+    if (!checked)
         return answer(header, hostlink::EndFcsError);
-    {
-        QMutexLocker lock(&m_state->mutex);
-        ++m_state->stats.hostLinkFrames;
-    }
     if (header == "XZ")
         return QByteArray();
     if (frame.size() > kMaxFirstFrame)
