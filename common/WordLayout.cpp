@@ -143,13 +143,15 @@ bool endsInHalfWord(int type, long long count)
 
 QVariant toElements(int type, const Words &words, int count)
 {
-    if (type == Bool)
+    if (type == Bool || count > MaxElements)
         return QVariant();
     return withElementType(type, QVariant(), [&](auto element) { return decodeList<decltype(element)>(words, count); });
 }
 
 QVariant toBits(int bit, const Words &words, int count)
 {
+    if (count > MaxElements)
+        return QVariant();
     QList<bool> bits;
     const long long first = qMax(bit, 0);
     for (long long n = first; n < first + count; ++n)

@@ -62,13 +62,20 @@ long long byteCount(int type, long long count);
 // low byte belongs to someone else.
 bool endsInHalfWord(int type, long long count);
 
+// The most elements any tag can have: the bits of 65,536 words. A larger
+// count names memory no address can reach; decoding it would only exhaust
+// the host's memory.
+constexpr int MaxElements = 65536 * 16;
+
 // `count` elements of `type` (Int8 .. Double) from `words`; a word past the
 // end reads as 0, a count below 1 gives an empty list. The QVariant holds the
-// element type's QList; it is null for Bool and types without a layout.
+// element type's QList; it is null for Bool, types without a layout and a
+// count above MaxElements.
 QVariant toElements(int type, const Words &words, int count);
 
 // Bits bit .. bit + count - 1 of `words` as a QList<bool> (a negative bit
-// counts as 0; a word past the end reads as 0).
+// counts as 0; a word past the end reads as 0); null for a count above
+// MaxElements.
 QVariant toBits(int bit, const Words &words, int count);
 
 // Appends the words of the first `count` elements of `value` (fewer when the

@@ -42,7 +42,7 @@ run_suite() {
     fi
     t1=$(date +%s)
     echo "== $name: tests"
-    if ! ctest --test-dir "$dir" --output-on-failure -j"$JOBS"; then
+    if ! ctest --test-dir "$dir" --no-tests=error --output-on-failure -j"$JOBS"; then
         FAILED+=("$name (tests)")
     fi
     t2=$(date +%s)

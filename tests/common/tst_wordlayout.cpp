@@ -138,6 +138,13 @@ void TestWordLayout::missingWordsReadAsZero()
     QCOMPARE(patterns(Float, WordLayout::toElements(Float, Words{1, 2}, -3)), QString());
     QVERIFY(WordLayout::toElements(Bool, Words{1}, 1).isNull());
     QVERIFY(WordLayout::toElements(String, Words{1}, 1).isNull());
+    // A count no tag can have is refused, not allocated; the largest one decodes.
+    QVERIFY(WordLayout::toElements(Double, Words{1}, INT_MAX).isNull());
+    QVERIFY(WordLayout::toElements(Int8, Words{1}, WordLayout::MaxElements + 1).isNull());
+    QVERIFY(WordLayout::toBits(3, Words{1}, INT_MAX).isNull());
+    QCOMPARE(WordLayout::toElements(UInt8, Words{0xA5C3}, WordLayout::MaxElements).value<QList<unsigned char>>().size(),
+             WordLayout::MaxElements);
+    QCOMPARE(WordLayout::toBits(0, Words{1}, WordLayout::MaxElements).value<QList<bool>>().size(), WordLayout::MaxElements);
 }
 
 void TestWordLayout::bitNumbering_data()

@@ -660,7 +660,9 @@ void TestHLinkPlugin::crossDriver()
     QFETCH(QList<quint16>, words);
     if (!testsupport::finsPlugin().isLoaded() || !testsupport::finsUdpPlugin().isLoaded()
         || !testsupport::hlinkcPlugin().isLoaded())
-        QSKIP("the other plug-ins are not built");
+        PLC_SKIP_OR_FAIL_IN_CI("the other plug-ins do not load: " + testsupport::finsPlugin().errorString() + ' '
+                               + testsupport::finsUdpPlugin().errorString() + ' '
+                               + testsupport::hlinkcPlugin().errorString());
     const int elements = elementCount(type, value.value);
     const Place place = placeOf(address);
     Driver hlink;

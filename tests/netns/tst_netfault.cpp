@@ -16,6 +16,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "TestSupport.h"
+
 namespace {
 
 constexpr int kRecoveryLimitMs = 2000; // reads back after the network returns
@@ -210,11 +212,11 @@ private slots:
     {
         const QString expected = qEnvironmentVariable("NETFAULT_NETNS");
         if (expected.isEmpty() || run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("identify")}) != expected)
-            QSKIP("not inside the private network namespace of run_netfault.sh");
+            PLC_SKIP_OR_FAIL_IN_CI("not inside the private network namespace of run_netfault.sh");
         QString error;
         if (!nft(QStringLiteral("add table inet %1\nadd chain inet %1 input { type filter hook input priority 0; }\n")
                      .arg(QLatin1String(kTable)), &error))
-            QSKIP(qPrintable(QStringLiteral("nftables refused the test table: ") + error));
+            PLC_SKIP_OR_FAIL_IN_CI(QStringLiteral("nftables refused the test table: ") + error);
         m_inNamespace = true;
     }
 

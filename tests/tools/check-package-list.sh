@@ -18,8 +18,8 @@ for section in "${used[@]}"; do
     "$DEPS" --list "$section" > /dev/null || { echo "scripts name $section, which the list lacks" >&2; status=1; }
 done
 
-listed="$("$DEPS" --list @build @test @cross @package)"
-for p in cmake g++ qtbase5-dev libqt5serialport5-dev dpkg-dev file lintian nftables iproute2 \
+listed="$("$DEPS" --list @build @test @fuzz @cross @package)"
+for p in cmake g++ clang libclang-rt-14-dev qtbase5-dev libqt5serialport5-dev dpkg-dev file lintian nftables iproute2 \
          g++-aarch64-linux-gnu qemu-user qtbase5-dev:arm64; do
     grep -qxF "$p" <<< "$listed" || { echo "the package list lacks $p" >&2; status=1; }
 done

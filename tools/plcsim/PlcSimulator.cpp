@@ -2,32 +2,93 @@
 #include "Hub.h"
 #include "SimState.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
 
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
 namespace plcsim {
+
+// Runs functions on the simulator's thread for callers on other threads.
+// The queue is guarded by a mutex of our own, and each function signals its
+// end through one: Qt's event queue and blocking queued calls hand over
+// inside Qt's library, where a thread checker cannot see it, and everything
+// the function did would look unordered to it.
+class TaskAnchor : public QObject
+{
+public:
+    ~TaskAnchor() override { std::lock_guard<std::mutex> lock(m_mutex); } // after the thread's last drain
+    void post(std::function<void()> task)
+    {
+        QEvent *wake = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_tasks.push_back(std::move(task));
+            wake = new QEvent(QEvent::User);
+        }
+        QCoreApplication::postEvent(this, wake);
+    }
+
+protected:
+    bool event(QEvent *e) override
+    {
+        std::unique_lock<std::mutex> lock(m_mutex); // before touching the event
+        if (e->type() != QEvent::User) {
+            lock.unlock();
+            return QObject::event(e);
+        }
+        while (!m_tasks.empty()) {
+            std::function<void()> task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+            lock.unlock();
+            task();
+            lock.lock();
+        }
+        return true;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::deque<std::function<void()>> m_tasks;
+};
 
 struct Simulator::Private
 {
     SimState state;
     QThread thread;
-    QObject *anchor = nullptr; // lives on `thread`: the context of run()
+    TaskAnchor *anchor = nullptr; // lives on `thread`: the context of run()
     Hub *hub = nullptr;
 
     // Runs `fn` on the simulator's thread and waits for it.
     template <typename Fn>
     void run(Fn fn)
     {
-        if (QThread::currentThread() == &thread)
+        if (QThread::currentThread() == &thread) {
             fn();
-        else
-            QMetaObject::invokeMethod(anchor, fn, Qt::BlockingQueuedConnection);
+            return;
+        }
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        anchor->post([&] {
+            fn();
+            std::lock_guard<std::mutex> lock(mutex);
+            done = true;
+            ended.notify_one();
+        });
+        std::unique_lock<std::mutex> lock(mutex);
+        ended.wait(lock, [&] { return done; });
     }
 };
 
 Simulator::Simulator() : d(std::make_unique<Private>())
 {
     d->thread.setObjectName(QStringLiteral("plcsim"));
-    d->anchor = new QObject;
+    d->anchor = new TaskAnchor;
     d->anchor->moveToThread(&d->thread);
     d->hub = new Hub(&d->state);
     d->hub->moveToThread(&d->thread);
