@@ -81,6 +81,7 @@ bool CmdFinsNet::ready(bool *reopened)
     if (isConnected() || !reconnectOn || hostPort == 0)
         return isConnected();
     QMessageLogger().warning().noquote() << QString::fromUtf8(kReconnecting).arg(hostAddress.toString()).arg(hostPort);
+    ensureSocket(); // DestroyFree may have taken it
     const QDeadlineTimer deadline(ExchangeTimeoutMs);
     if (!openConnection(int(deadline.remainingTime())) || askNode(0, deadline) != Handshake::Assigned) {
         dropConnection();

@@ -5,6 +5,7 @@
 
 #include "FinsFrame.h"
 #include "LinkWatch.h"
+#include "SocketIo.h"
 
 namespace {
 
@@ -72,6 +73,7 @@ int CmdFinsNetLink::DisConnectDrive()
 {
     if (!tcpSocket)
         return 1;
+    reconnectOn = false; // a link the host closed is not lost
     closing = true;
     tcpSocket->close();
     tcpSocket->disconnectFromHost();
@@ -91,6 +93,7 @@ int CmdFinsNetLink::deletetcpSocket()
         delete tcpSocket;
         tcpSocket = nullptr;
     }
+    unanswered.clear();
     return 0;
 }
 
@@ -148,8 +151,22 @@ bool CmdFinsNetLink::socketGone() const
 void CmdFinsNetLink::dropStale()
 {
     recvBuffer.clear();
-    if (tcpSocket && tcpSocket->bytesAvailable() > 0)
-        tcpSocket->read(tcpSocket->bytesAvailable());
+    QByteArray stale;
+    if (tcpSocket)
+        SocketIo::readAvailable(tcpSocket, tcpSocket->socketDescriptor(), &stale);
+}
+
+// Waits for more of the answer and takes what came in one read, on the
+// descriptor (see SocketIo); bytes Qt already holds are taken at once.
+void CmdFinsNetLink::receiveMore(const QDeadlineTimer &deadline)
+{
+    const qintptr descriptor = tcpSocket->socketDescriptor();
+    if (tcpSocket->QIODevice::bytesAvailable() == 0)
+        SocketIo::waitReadable(descriptor, deadline);
+    SocketIo::readAvailable(tcpSocket, descriptor, &recvBuffer);
+    // Nobody asked for this much: it is stale, and keeping it would only grow.
+    if (recvBuffer.size() > kMaxBuffered)
+        recvBuffer.clear();
 }
 
 CmdFinsNetLink::Exchange CmdFinsNetLink::sendFrame(const QByteArray &frame)
@@ -157,9 +174,11 @@ CmdFinsNetLink::Exchange CmdFinsNetLink::sendFrame(const QByteArray &frame)
     if (socketGone())
         return Exchange::NotConnected;
     dropStale();
-    if (tcpSocket->write(frame) != frame.size())
+    // Dropping what came may have found the connection closed.
+    if (socketGone())
+        return Exchange::NotConnected;
+    if (!SocketIo::writeAll(tcpSocket, tcpSocket->socketDescriptor(), frame, ExchangeTimeoutMs))
         return Exchange::BadAnswer;
-    tcpSocket->flush();
     return Exchange::Done;
 }
 
@@ -190,9 +209,7 @@ CmdFinsNetLink::Exchange CmdFinsNetLink::nextFrame(const QDeadlineTimer &deadlin
             return Exchange::NotConnected;
         if (deadline.hasExpired())
             return Exchange::NoAnswer;
-        tcpSocket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-        if (tcpSocket)
-            myreadyRead();
+        receiveMore(deadline);
     }
 }
 
@@ -257,12 +274,11 @@ CmdFinsNetLink::Exchange CmdFinsNetLink::transact(const QByteArray &request, QBy
         const Exchange result = nextFrame(deadline, &frame);
         if (result != Exchange::Done) {
             *answer = frame;
+            if (frame.isEmpty())
+                return result;
             // Something came: the controller answered, if badly.
-            if (result == Exchange::NoAnswer && !frame.isEmpty()) {
-                unanswered.clear();
-                return Exchange::BadAnswer;
-            }
-            return result;
+            unanswered.clear();
+            return result == Exchange::NotConnected ? result : Exchange::BadAnswer;
         }
         const quint32 command = FinsFrame::tcpCommand(frame);
         if (command == FinsFrame::ErrorNotice) {

@@ -71,6 +71,7 @@ protected:
 
 private:
     void dropStale();
+    void receiveMore(const QDeadlineTimer &deadline);
     bool socketGone() const;
     bool awaitEarlierAnswer(const QDeadlineTimer &deadline, Exchange *why);
     void warnDeadLink() const;

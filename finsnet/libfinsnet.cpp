@@ -52,8 +52,9 @@ int LibFinsNet::ConnectDrive(QString connection)
         transfer().setLastOutcome(refused);
         return -1;
     }
-    link.setReconnect(reconnect);
     const int result = link.ConnectDrive(address, port);
+    // After the connect: a failed handshake's DisConnectDrive must not undo it.
+    link.setReconnect(reconnect);
     log().setPeer(link.peerAddress(), link.peerPort());
     if (result == 0)
         transfer().resetSid();

@@ -1,8 +1,10 @@
-// Texts a host passes in: the FINS/UDP connection text, the reconnect field
-// of the TCP texts, and tag addresses (the grammar, then the common request
+// Texts a host passes in: the FINS/UDP and Host Link connection texts, the
+// numeric addresses, the reconnect field of the TCP texts, and tag addresses (the grammar, then the common request
 // checks on what it found).
 #include "AddressGrammar.h"
 #include "FuzzInput.h"
+#include "HostLinkConnectionText.h"
+#include "NumericAddress.h"
 #include "ReconnectOption.h"
 #include "TagRequest.h"
 #include "UdpConnectionText.h"
@@ -22,6 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QString tcpText = text;
     bool reconnect = false;
     ReconnectOption::take(&tcpText, &reconnect);
+    NumericAddress::parse(text);
+    HostLinkConnectionText::Settings hostLink;
+    const int verdict = HostLinkConnectionText::parse(text, &hostLink, &error);
+    FUZZ_CHECK(verdict == 0 || verdict == -1 || verdict == -4);
     const int area = AddressGrammar::areaCode(text);
     AddressGrammar::bitAreaCode(text);
     AddressGrammar::bitAreaFor(area);

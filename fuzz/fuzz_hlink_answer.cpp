@@ -4,6 +4,7 @@
 #include "FuzzInput.h"
 #include "HLinkCodec.h"
 #include "HLinkFrame.h"
+#include "HostLinkReceiveBuffer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -15,16 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                      : HLinkFrame::readRequest(unit, sid, 0x82, in.word(), words);
     HLinkFrame::expectedAnswerLength(request);
     HLinkFrame::expectedDataWords(request);
-    QByteArray buffer;
+    HostLinkReceiveBuffer buffer;
+    const auto expect = in.byte() & 1 ? HostLinkReceiveBuffer::Expect::First : HostLinkReceiveBuffer::Expect::Continuation;
     while (!in.atEnd()) {
-        const QByteArray piece = in.take(1 + in.byte() % 128);
-        HLinkFrame::appendReceived(&buffer, piece);
-        FUZZ_CHECK(buffer.size() <= HLinkFrame::ReceiveCap + piece.size());
-        HLinkFrame::frameEnd(buffer);
-        QByteArray frame;
-        bool noise = false;
-        while (HLinkFrame::takeFrame(&buffer, &frame, &noise)) {
-            const HLinkFrame::AnswerCheck check = HLinkFrame::checkAnswer(frame, request);
+        const QByteArray bytes = in.take(1 + in.byte() % 128);
+        buffer.append(bytes);
+        FUZZ_CHECK(buffer.pending().size() <= HostLinkReceiveBuffer::DefaultCap + bytes.size());
+        HostLinkPiece piece;
+        while (buffer.take(expect, &piece)) {
+            FUZZ_CHECK(piece.bytes.endsWith('\r'));
+            const HLinkFrame::AnswerCheck check = HLinkFrame::checkAnswer(piece.bytes, request);
             if (check.verdict == HLinkFrame::Verdict::Accepted) {
                 HLinkCodec::decode(type, check.digits, count);
                 HLinkCodec::decodeBits(count % 16, check.digits, count);

@@ -1,24 +1,42 @@
 #include "CmdHLink.h"
 
-#include <QDeadlineTimer>
-
 #include "FinsSplit.h"
 #include "HLinkFrame.h"
 
 namespace {
 
-constexpr int kFirstByteMs = 2000;
+constexpr int kMinRestMs = 50;
 
 QString lowerHex(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex());
 }
 
+void logLine(QtMsgType type, const QString &text)
+{
+    if (type == QtWarningMsg)
+        qWarning("%s", qUtf8Printable(text));
+    else
+        qDebug("%s", qUtf8Printable(text));
+}
+
 } // namespace
 
-CmdHLink::CmdHLink(QObject *parent)
-    : CmdHLinkMedium(parent)
+CmdHLink::CmdHLink()
+    : m_lines(QStringLiteral("lib[HLink]"))
+    , m_transfer(m_lines)
 {
+}
+
+int CmdHLink::connect(const HostLinkConnectionText::Settings &settings)
+{
+    const int result = settings.serial ? m_lines.openSerial(settings.line) : m_lines.openTcp(settings.tcp);
+    // A TCP connect replaces the old connection even when it fails.
+    if (result == 0 || !settings.serial) {
+        m_transfer.restart();
+        m_sid = 0;
+    }
+    return result;
 }
 
 int CmdHLink::SendData(QByteArray frame, QByteArray &answer, int restMs)
@@ -37,124 +55,26 @@ int CmdHLink::resultCode(Result outcome)
     return -3;
 }
 
-// The gate before every request. A request the TCP peer has not
-// acknowledged yet is still in the system's send queue: sending another
-// would queue it behind, and a lost network that comes back would deliver
-// the queue as a burst. So while the request in flight is unanswered and
-// unacknowledged, wait (within this call's first-byte deadline) for its
-// answer and drop it; when the deadline passes nothing is sent. A request
-// the medium has delivered (acknowledged, or on a serial line) holds
-// nothing: a late answer is dropped by its unit and SID.
-bool CmdHLink::awaitEarlierAnswer(const QDeadlineTimer &deadline, Result *why)
-{
-    constexpr int kAckPollMs = 20;
-    while (!unanswered.isEmpty()) {
-        takeAvailable();
-        QByteArray frame;
-        while (!unanswered.isEmpty() && takeFrame(&frame)) {
-            if (frame.isEmpty())
-                continue;
-            if (HLinkFrame::checkAnswer(frame, unanswered).verdict != HLinkFrame::Verdict::Foreign)
-                unanswered.clear();
-            countDropped();
-        }
-        if (unanswered.isEmpty() || !unacknowledged()) {
-            unanswered.clear();
-            break;
-        }
-        if (deadline.hasExpired()) {
-            *why = Result::NoAnswer;
-            return false;
-        }
-        if (!waitForBytes(QDeadlineTimer(qMin<qint64>(kAckPollMs, deadline.remainingTime())))) {
-            *why = Result::NoLink;
-            return false;
-        }
-    }
-    return true;
-}
-
 CmdHLink::Result CmdHLink::transfer(const QByteArray &frame, QByteArray *answer, int restMs)
 {
-    const QDeadlineTimer firstByte(kFirstByteMs + lineTimeMs(frame.size()));
-    if (!linkUp()) {
-        unanswered.clear();
-        if (!linkReadyWithin(int(firstByte.remainingTime())))
-            return Result::NoLink;
-    }
-    Result held = Result::Done;
-    if (!awaitEarlierAnswer(firstByte, &held))
-        return held;
-    startExchange();
-    droppedNow = 0;
-    if (Only_send(frame) != 0)
-        return Result::NoLink;
-    unanswered = frame;
-    QDeadlineTimer rest(QDeadlineTimer::Forever);
-    bool answering = false;
-    for (;;) {
-        takeAvailable();
-        if (takeOwnAnswer(frame, answer, &answering))
-            return Result::Done;
-        if (!answering && bytesArrived() > 0) {
-            answering = true;
-            rest.setRemainingTime(restMs);
-        }
-        const QDeadlineTimer &deadline = answering ? rest : firstByte;
-        if (deadline.hasExpired())
-            break;
-        if (!waitForBytes(deadline))
-            return Result::NoLink;
-    }
-    if (!bufferEmpty() || garbageDropped()) {
-        // Something came: the controller answered, if badly.
-        unanswered.clear();
-        *answer += rawBytes();
-        clearBuffer();
-        return Result::BadAnswer;
-    }
-    return Result::NoAnswer;
+    const Result result = m_transfer.run(frame, answer, restMs);
+    if (m_transfer.reopened())
+        m_sid = 0;
+    return result;
 }
 
-// Takes complete frames off the buffer until one belongs to `request`;
-// another unit's answers and late ones to earlier requests are dropped.
-bool CmdHLink::takeOwnAnswer(const QByteArray &request, QByteArray *answer, bool *answering)
+int CmdHLink::nextSid()
 {
-    QByteArray candidate;
-    while (takeFrame(&candidate)) {
-        if (candidate.isEmpty())
-            continue;
-        if (HLinkFrame::checkAnswer(candidate, request).verdict != HLinkFrame::Verdict::Foreign) {
-            *answer += candidate;
-            unanswered.clear();
-            return true;
-        }
-        ++droppedNow;
-        countDropped();
-        // Nothing else came: the first-byte wait for our own answer goes on.
-        if (bufferEmpty() && !garbageDropped()) {
-            *answering = false;
-            resetArrived();
-        }
-    }
-    return false;
+    const int current = m_sid;
+    m_sid = (m_sid + 1) & 0xFF;
+    return current;
 }
 
-// ---------------------------------------------------------------- commands
-
-unsigned char CmdHLink::Fcs_Check(QByteArray data, int n) const
+int CmdHLink::restLimitMs(int words, int answerChars) const
 {
-    return HLinkFrame::fcs(data, n);
-}
-
-unsigned short CmdHLink::GetHexconversionchar(unsigned short value) const
-{
-    return HLinkFrame::hexChar(value);
-}
-
-unsigned short CmdHLink::GetcharconversionHex(unsigned short character) const
-{
-    return HLinkFrame::digitOf(character);
+    const HostLinkLink *line = m_lines.active();
+    const int gap = line ? line->frameGapMs() : 2;
+    return qMax(kMinRestMs, words * gap * 6 + (line ? line->lineTimeMs(answerChars) : 0));
 }
 
 void CmdHLink::logFrames(Kind kind, const QString &tagAddress, const QByteArray &request,
@@ -164,27 +84,27 @@ void CmdHLink::logFrames(Kind kind, const QString &tagAddress, const QByteArray 
         return;
     const QString what = kind == Kind::Read ? QString::fromUtf8("读命令") : QString::fromUtf8("写命令");
     logLine(QtDebugMsg, QStringLiteral("lib[HLink]%1 %2 Area=%3  msg : %4")
-                            .arg(what, peerText(), tagAddress, lowerHex(request)));
+                            .arg(what, m_lines.peerText(), tagAddress, lowerHex(request)));
     logLine(QtDebugMsg, QStringLiteral("lib[HLink]%1 %2 Area=%3  msg : %4")
-                            .arg(QString::fromUtf8("响应"), peerText(), tagAddress, lowerHex(answer)));
+                            .arg(QString::fromUtf8("响应"), m_lines.peerText(), tagAddress, lowerHex(answer)));
 }
 
 void CmdHLink::warnBadAnswer(const QString &tagAddress, const QString &why, const QByteArray &answer) const
 {
     logLine(QtWarningMsg, QStringLiteral("lib[HLink]%1 Area=%2 bad answer: %3  msg : %4")
-                              .arg(peerText(), tagAddress, why, lowerHex(answer)));
+                              .arg(m_lines.peerText(), tagAddress, why, lowerHex(answer)));
 }
 
 void CmdHLink::record(Result result, const QString &reason, int endCode, const QByteArray &request,
                       const QByteArray &answer)
 {
-    static const ::Outcome::Kind kinds[] = {::Outcome::Kind::Done, ::Outcome::Kind::BadAnswer,
-                                            ::Outcome::Kind::NoAnswer, ::Outcome::Kind::NotConnected};
-    ::Outcome::Kind kind = kinds[int(result)];
-    if (kind == ::Outcome::Kind::BadAnswer && endCode >= 0)
-        kind = ::Outcome::Kind::EndCode;
-    m_last = result == Result::Done ? ::Outcome::done()
-                                    : ::Outcome::make(kind, result == Result::NoLink ? QStringLiteral("send")
+    static const Outcome::Kind kinds[] = {Outcome::Kind::Done, Outcome::Kind::BadAnswer,
+                                            Outcome::Kind::NoAnswer, Outcome::Kind::NotConnected};
+    Outcome::Kind kind = kinds[int(result)];
+    if (kind == Outcome::Kind::BadAnswer && endCode >= 0)
+        kind = Outcome::Kind::EndCode;
+    m_last = result == Result::Done ? Outcome::done()
+                                    : Outcome::make(kind, result == Result::NoLink ? QStringLiteral("send")
                                                                                      : QStringLiteral("answer"),
                                                       reason, endCode);
     m_last.request = request;
@@ -200,20 +120,20 @@ CmdHLink::Result CmdHLink::exchange(const QByteArray &request, Kind kind, int wo
     logFrames(kind, tagAddress, request, answer);
     const QString unit = QStringLiteral("unit %1").arg(QString::fromLatin1(request.mid(1, 2)));
     if (outcome == Result::BadAnswer) {
-        const QString why = garbageDropped() && answer.indexOf("*\r") < 0 ? QStringLiteral("no frame in what came")
+        const QString why = m_transfer.noise() && answer.indexOf("*\r") < 0 ? QStringLiteral("no frame in what came")
                                                                           : QStringLiteral("incomplete answer");
         warnBadAnswer(tagAddress, why, answer);
         record(outcome, QStringLiteral("%1 (%2)").arg(why, unit), -1, request, answer);
         return outcome;
     }
-    if (outcome == Result::NoAnswer && droppedNow > 0) {
+    if (outcome == Result::NoAnswer && m_transfer.droppedNow() > 0) {
         logLine(QtWarningMsg, QStringLiteral("lib[HLink]%1 Area=%2 no answer; dropped %3 answer(s) for another unit or request")
-                                  .arg(peerText(), tagAddress)
-                                  .arg(droppedNow));
+                                  .arg(m_lines.peerText(), tagAddress)
+                                  .arg(m_transfer.droppedNow()));
     }
     if (outcome == Result::NoAnswer)
-        record(outcome, droppedNow > 0 ? QStringLiteral("no answer from %1; %2 answer(s) came for another unit or request")
-                                                 .arg(unit).arg(droppedNow)
+        record(outcome, m_transfer.droppedNow() > 0 ? QStringLiteral("no answer from %1; %2 answer(s) came for another unit or request")
+                                                 .arg(unit).arg(m_transfer.droppedNow())
                                            : QStringLiteral("no answer from %1").arg(unit),
                -1, request, answer);
     if (outcome == Result::NoLink)

@@ -1,5 +1,7 @@
 #include "HLinkFrame.h"
 
+#include "HostLinkFcs.h"
+
 namespace HLinkFrame {
 namespace {
 
@@ -55,11 +57,7 @@ QString latin(const QByteArray &bytes)
 
 unsigned char fcs(const QByteArray &data, int n)
 {
-    unsigned char x = 0;
-    const int end = qMin(n, data.size());
-    for (int i = 0; i < end; ++i)
-        x ^= static_cast<unsigned char>(data.at(i));
-    return x;
+    return HostLinkFcs::of(data, n);
 }
 
 unsigned short hexChar(unsigned short value)
@@ -150,42 +148,6 @@ int expectedDataWords(const QByteArray &request)
 int expectedAnswerLength(const QByteArray &request)
 {
     return AnswerOverhead + 4 * expectedDataWords(request);
-}
-
-int frameEnd(const QByteArray &buffer)
-{
-    const int at = buffer.indexOf(kTerminator);
-    return at < 0 ? -1 : at + 2;
-}
-
-bool appendReceived(QByteArray *buffer, const QByteArray &bytes)
-{
-    bool noise = false;
-    *buffer += bytes;
-    if (!buffer->isEmpty() && buffer->at(0) != '@') {
-        const int at = buffer->indexOf('@');
-        buffer->remove(0, at < 0 ? buffer->size() : at);
-        noise = true;
-    }
-    while (buffer->size() > ReceiveCap && frameEnd(*buffer) < 0) {
-        const int at = buffer->indexOf('@', 1);
-        buffer->remove(0, at < 0 ? buffer->size() : at);
-        noise = true;
-    }
-    return noise;
-}
-
-bool takeFrame(QByteArray *buffer, QByteArray *frame, bool *noise)
-{
-    const int end = frameEnd(*buffer);
-    if (end < 0)
-        return false;
-    // A cut-off answer followed by a whole one: the last "@" starts the frame.
-    const int start = buffer->lastIndexOf('@', end - 1);
-    *noise = start != 0;
-    *frame = start < 0 ? QByteArray() : buffer->mid(start, end - start);
-    buffer->remove(0, end);
-    return true;
 }
 
 AnswerCheck checkAnswer(const QByteArray &answer, const QByteArray &request)

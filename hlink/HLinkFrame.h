@@ -2,8 +2,8 @@
 #define HLINKFRAME_H
 
 // Host Link "FA" frames carrying FINS memory-area commands, as pure
-// functions on byte arrays: building requests, finding where an answer ends,
-// and checking an answer against the request it should belong to.
+// functions on byte arrays: building requests and checking an answer against
+// the request it should belong to (reassembly is HostLinkReceiveBuffer's).
 //
 // Request:  "@" unit(2) "FA" wait(1) ICF(2) DA2(2) SA2(2) SID(2) command(4)
 //           parameters ... FCS(2) "*" CR
@@ -21,9 +21,8 @@ constexpr int MaxReadWords = 269;
 constexpr int MaxWriteWords = 256;
 // Bit writes: one item per bit, kept to the same number of items.
 constexpr int MaxBitItems = 256;
-// Longest Host Link answer, and the receive buffer's cap (with margin).
+// Longest Host Link answer (the receive buffer's cap is HostLinkReceiveBuffer's).
 constexpr int MaxAnswerChars = 1115;
-constexpr int ReceiveCap = MaxAnswerChars + 64;
 // Offsets in a request and in an answer.
 constexpr int RequestSidPos = 12;
 constexpr int RequestCommandPos = 14;
@@ -61,21 +60,6 @@ QByteArray bitWriteRequest(int unit, int sid, int bitArea, int word, int bit, co
 int expectedAnswerLength(const QByteArray &request);
 // Number of data words the answer to `request` carries (0 for writes).
 int expectedDataWords(const QByteArray &request);
-
-// Index just past the first "*" CR in `buffer`, or -1 when none is there.
-int frameEnd(const QByteArray &buffer);
-
-// Answer assembly. The receive buffer only grows until a terminator is in,
-// and always starts at an "@" (or is empty).
-// Appends `bytes` to `*buffer`. What stands before the first "@" is noise;
-// past ReceiveCap without a terminator no answer can be in the buffer, so it
-// is dropped up to its next "@". True when noise was dropped.
-bool appendReceived(QByteArray *buffer, const QByteArray &bytes);
-// Takes everything up to and including the first "*" CR off `*buffer`;
-// false (nothing taken) when no terminator is there. `*frame` is the part
-// from the last "@" before the terminator on (empty when there is none),
-// `*noise` whether bytes before that "@" were dropped.
-bool takeFrame(QByteArray *buffer, QByteArray *frame, bool *noise);
 
 enum class Verdict {
     Accepted, // the answer to this request, command completed normally

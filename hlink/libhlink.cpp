@@ -32,29 +32,16 @@ int LibHLink::ConnectDrive(QString connection)
         cmd.setLastOutcome(refused);
         return parsed;
     }
-    if (settings.serial) {
-        const HostLinkConnectionText::Serial &line = settings.line;
-        m_where = QVariantMap{{QStringLiteral("port"), line.port}, {QStringLiteral("baud"), line.baud}};
-        const int result = cmd.serialConnectDrive(line.port, line.baud, line.dataBits, line.stopBits, line.parity);
-        connected(result, line.port);
-        return result;
-    }
-    m_where = QVariantMap{{QStringLiteral("address"), settings.tcp.address}, {QStringLiteral("port"), settings.tcp.port}};
-    cmd.setReconnect(settings.tcp.reconnect);
-    const int result = cmd.EthConnectDrive(settings.tcp.address, settings.tcp.port);
-    connected(result, QStringLiteral("%1:%2").arg(settings.tcp.address).arg(settings.tcp.port));
-    return result;
-}
-
-void LibHLink::connected(int result, const QString &where)
-{
-    if (result == 0) {
+    m_where = settings.serial
+        ? QVariantMap{{QStringLiteral("port"), settings.line.port}, {QStringLiteral("baud"), settings.line.baud}}
+        : QVariantMap{{QStringLiteral("address"), settings.tcp.address}, {QStringLiteral("port"), settings.tcp.port}};
+    const int result = cmd.connect(settings);
+    if (result == 0)
         cmd.setLastOutcome(Outcome::done());
-        return;
-    }
-    cmd.setLastOutcome(Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("connect"),
-                                     result == -3 ? QStringLiteral("no TCP connection to %1 (unit %2): %3").arg(where).arg(unit()).arg(cmd.tcpErrorText())
-                                                  : QStringLiteral("could not open %1 (unit %2)").arg(where).arg(unit())));
+    else
+        cmd.setLastOutcome(Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("connect"),
+                                         QStringLiteral("%1 (unit %2)").arg(cmd.lines().error()).arg(unit())));
+    return result;
 }
 
 QString LibHLink::checkConnectionText(const QString &text) const
@@ -73,17 +60,12 @@ QVariantMap LibHLink::addressing() const
 
 int LibHLink::DisConnectDrive()
 {
-    switch (cmd.activeMedium()) {
-    case CmdHLink::TcpMedium: return cmd.EthDisConnectDrive();
-    case CmdHLink::SerialMedium: return cmd.serialDisConnectDrive();
-    case CmdHLink::NoMedium: break;
-    }
-    return 1;
+    return cmd.lines().disconnect();
 }
 
 int LibHLink::DestroyFree()
 {
-    return cmd.DestroyFree();
+    return cmd.lines().destroy();
 }
 
 // ----------------------------------------------------- words as hex digits

@@ -39,7 +39,7 @@ public:
     QString checkConnectionText(const QString &text) const override;
     QVariantMap addressing() const override;
     Outcome lastOutcome() const override { return cmd.lastOutcome(); }
-    quint64 droppedAnswers() const override { return cmd.CmdHLinkMedium::droppedAnswers(); }
+    quint64 droppedAnswers() const override { return cmd.droppedAnswers(); }
 
     // PLC words that `count` elements of `type` cover (Bool from bit 0).
     int getBytelen(DataType type, int count);
@@ -58,7 +58,6 @@ protected:
     void setDebug(bool on) override;
 
 private:
-    void connected(int result, const QString &where);
     // The Host Link unit number every frame carries (SetConnectPar).
     int unit() const { return int(connectParameter()); }
 

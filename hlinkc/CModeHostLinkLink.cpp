@@ -11,10 +11,18 @@ int CModeHostLinkLink::open(const HostLinkConnectionText::Settings &settings)
 {
     if (line)
         line->close();
-    if (settings.serial)
-        line = std::make_unique<HostLinkSerialLink>(settings.line);
-    else
-        line = std::make_unique<HostLinkTcpLink>(settings.tcp);
+    tcp = nullptr;
+    if (settings.serial) {
+        auto serial = std::make_unique<HostLinkSerialLink>();
+        serial->setSettings(settings.line);
+        line = std::move(serial);
+    } else {
+        auto link = std::make_unique<HostLinkTcpLink>();
+        link->setSettings(settings.tcp);
+        tcp = link.get();
+        line = std::move(link);
+    }
+    line->setLogPrefix(QStringLiteral("lib[HLinkC]"));
     return line->open();
 }
 
@@ -29,7 +37,13 @@ int CModeHostLinkLink::release()
         return 1;
     line->close();
     line.reset();
+    tcp = nullptr;
     return 0;
+}
+
+bool CModeHostLinkLink::reopen(int timeoutMs)
+{
+    return tcp ? tcp->reopen(timeoutMs) : isUp();
 }
 
 CModeLink::Received CModeHostLinkLink::receive(QByteArray *piece, const QDeadlineTimer &deadline, bool continuation)

@@ -29,6 +29,7 @@ public:
     QString lastError() const { return line ? line->lastError() : QString(); }
 
     bool isUp() const override { return line && line->isOpen(); }
+    bool reopen(int timeoutMs) override;
     bool send(const QByteArray &bytes) override { return line && line->send(bytes); }
     Received receive(QByteArray *piece, const QDeadlineTimer &deadline, bool continuation) override;
     void dropInput() override;
@@ -37,6 +38,7 @@ public:
 
 private:
     std::unique_ptr<HostLinkLink> line;
+    class HostLinkTcpLink *tcp = nullptr; // `line` when it is a TCP link
 };
 
 #endif // CMODEHOSTLINKLINK_H

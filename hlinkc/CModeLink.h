@@ -21,6 +21,9 @@ public:
     // `continuation`: inside a long block, where pieces carry no "@" (a
     // later frame, a lone CR); else what stands before "@" is noise.
     virtual Received receive(QByteArray *piece, const QDeadlineTimer &deadline, bool continuation) = 0;
+    // A lost line connects again when its connection text asked for it
+    // (reconnect=on), within `timeoutMs`; true when it is up.
+    virtual bool reopen(int timeoutMs) { Q_UNUSED(timeoutMs); return isUp(); }
     // Drops whatever arrived before a new command goes out.
     virtual void dropInput() = 0;
     // Time `chars` characters take on the line (0 where there is no line rate).

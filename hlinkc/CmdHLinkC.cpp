@@ -86,7 +86,7 @@ Outcome CmdHLinkC::begin(Exchange &x, const QByteArray &frame)
         warn(QStringLiteral("lib[HLinkC]%1 Area=%2 %3").arg(link->peerText(), x.tag, why));
         return Outcome::refused(1, why);
     }
-    if (!link->isUp())
+    if (!link->isUp() && !link->reopen(kAnswerWaitMs))
         return fail(x, Outcome::Kind::NotConnected, QStringLiteral("no link"));
     link->dropInput();
     if (!transmit(x, frame))

@@ -21,6 +21,7 @@ void HostLinkLink::takeIn(const QByteArray &bytes)
 {
     if (bytes.isEmpty())
         return;
+    m_arrived += bytes.size();
     if (m_received.size() < kReceivedCap)
         m_received += bytes.left(kReceivedCap - m_received.size());
     m_buffer.append(bytes);
@@ -29,16 +30,13 @@ void HostLinkLink::takeIn(const QByteArray &bytes)
 HostLinkLink::Wait HostLinkLink::receive(HostLinkReceiveBuffer::Expect expect, const QDeadlineTimer &deadline,
                                          HostLinkPiece *piece)
 {
-    bool arrived = false;
+    // Bytes may also come in through the named handlers while waiting.
+    const quint64 before = m_arrived;
     for (;;) {
-        const QByteArray bytes = readAvailable();
-        if (!bytes.isEmpty()) {
-            takeIn(bytes);
-            arrived = true;
-        }
+        takeIn(readAvailable());
         if (m_buffer.take(expect, piece))
             return Wait::Piece;
-        if (arrived)
+        if (m_arrived != before)
             return Wait::Bytes;
         if (!isOpen())
             return Wait::Gone;

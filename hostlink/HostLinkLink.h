@@ -35,6 +35,9 @@ public:
     virtual bool isSerial() const = 0;
     // Writes all of `bytes`; false when the line is not open.
     virtual bool send(const QByteArray &bytes) = 0;
+    // Bytes sent that the peer has not acknowledged yet (TCP; a serial line
+    // has delivered what it sent).
+    virtual bool unacknowledged() const { return false; }
 
     // Line time of `chars` characters at the serial rate (0 on TCP), and the
     // pause a controller may leave between characters of one answer.
@@ -43,6 +46,9 @@ public:
     // "address:port" on TCP, ":0" on a serial line (as the log lines have it).
     virtual QString peerText() const = 0;
     QString lastError() const { return m_error; }
+    // The plug-in's prefix of the link's own warning lines ("lib[HLink]").
+    void setLogPrefix(const QString &prefix) { m_prefix = prefix; }
+    QString logPrefix() const { return m_prefix; }
 
     // Drops what came before a new request: it answers none of it.
     void discardInput();
@@ -66,7 +72,9 @@ protected:
 private:
     HostLinkReceiveBuffer m_buffer;
     QByteArray m_received;
+    quint64 m_arrived = 0; // bytes taken in, ever
     QString m_error;
+    QString m_prefix = QStringLiteral("lib[HLink]");
 };
 
 #endif // HOSTLINKLINK_H

@@ -2,6 +2,10 @@
 
 #include <QSerialPort>
 
+#include <cerrno>
+#include <poll.h>
+#include <unistd.h>
+
 namespace {
 
 // Parity from the connection text: whole names and letters first ("Even",
@@ -26,13 +30,15 @@ bool parityFrom(const QString &text, QSerialPort::Parity *parity)
     return true;
 }
 
+// The pause a controller may leave between characters at the slow rates;
+// 0 for the others, which keep the pause the line had.
 int frameGapFor(int baud)
 {
     switch (baud) {
     case 2400: return 10;
     case 4800: return 6;
     case 9600: return 3;
-    default: return 2;
+    default: return 0;
     }
 }
 
@@ -49,9 +55,8 @@ bool isLineRate(int baud)
 
 } // namespace
 
-HostLinkSerialLink::HostLinkSerialLink(const HostLinkConnectionText::Serial &settings, QObject *parent)
+HostLinkSerialLink::HostLinkSerialLink(QObject *parent)
     : QObject(parent)
-    , m_settings(settings)
 {
 }
 
@@ -73,15 +78,16 @@ int HostLinkSerialLink::open()
         return -1;
     }
     applySettings();
+    m_hungUp = false;
     discardInput();
     return 0;
 }
 
 void HostLinkSerialLink::applySettings()
 {
-    // Rates the port does not take leave its rate as it is; the pause
-    // between characters still follows the text.
-    m_frameGap = frameGapFor(m_settings.baud);
+    // Rates the port does not take leave its rate as it is.
+    if (frameGapFor(m_settings.baud) > 0)
+        m_frameGap = frameGapFor(m_settings.baud);
     if (isLineRate(m_settings.baud))
         m_port->setBaudRate(m_settings.baud);
     if (m_settings.dataBits >= 5 && m_settings.dataBits <= 8)
@@ -139,25 +145,43 @@ void HostLinkSerialLink::onReadyRead()
     takeIn(readAvailable());
 }
 
+// What came, read on the descriptor: Qt's buffer first (filled when an
+// event loop ran), then the device itself, without asking how much.
 QByteArray HostLinkSerialLink::readAvailable()
 {
-    const qint64 available = isOpen() ? m_port->bytesAvailable() : 0;
-    return available > 0 ? m_port->read(available) : QByteArray();
+    QByteArray bytes;
+    if (!isOpen())
+        return bytes;
+    const qint64 buffered = m_port->QIODevice::bytesAvailable();
+    if (buffered > 0)
+        bytes = m_port->read(buffered);
+    char chunk[4096];
+    ssize_t got = 0;
+    while ((got = ::read(int(m_port->handle()), chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
+        if (got > 0)
+            bytes.append(chunk, int(got));
+    }
+    // Hung up and drained: the device is gone.
+    if (bytes.isEmpty() && m_hungUp)
+        m_port->close();
+    return bytes;
 }
 
+// Wakes as soon as a byte arrives (the terminator completes a piece at
+// once), never on a timer. A device that went away (a USB adapter pulled,
+// the other side of a pseudo-terminal closed) ends the wait: waiting on
+// would only spin.
 bool HostLinkSerialLink::waitForBytes(const QDeadlineTimer &deadline)
 {
     if (!isOpen())
         return false;
-    if (m_port->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+    if (m_port->QIODevice::bytesAvailable() > 0)
         return true;
-    // A wait that ends early on an error other than the timeout means the
-    // device went away (a USB adapter pulled, the other side of a
-    // pseudo-terminal closed): waiting on would only spin.
-    const QSerialPort::SerialPortError error = m_port->error();
-    m_port->clearError();
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
-        return true;
-    m_port->close();
-    return false;
+    pollfd fd{int(m_port->handle()), POLLIN, 0};
+    const int ms = int(qBound<qint64>(0, deadline.remainingTime(), 60000));
+    int ready = 0;
+    while ((ready = ::poll(&fd, 1, ms)) < 0 && errno == EINTR) {
+    }
+    m_hungUp = ready > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL));
+    return true;
 }

@@ -18,8 +18,11 @@ class HostLinkSerialLink : public QObject, public HostLinkLink
     Q_OBJECT
 
 public:
-    explicit HostLinkSerialLink(const HostLinkConnectionText::Serial &settings, QObject *parent = nullptr);
+    explicit HostLinkSerialLink(QObject *parent = nullptr);
     ~HostLinkSerialLink() override;
+
+    // The port and settings the next open() uses.
+    void setSettings(const HostLinkConnectionText::Serial &settings) { m_settings = settings; }
 
     int open() override;
     int close() override;
@@ -44,6 +47,7 @@ private:
     QSerialPort *m_port = nullptr;
     int m_baud = 0;
     int m_frameGap = 2;
+    bool m_hungUp = false; // the last wait saw the device hang up
 };
 
 #endif // HOSTLINKSERIALLINK_H

@@ -2,7 +2,6 @@
 // captures, answers checked against their requests, hand-written.
 #include <QtTest>
 
-#include "CmdHLink.h"
 #include "HLinkFrame.h"
 
 using namespace HLinkFrame;
@@ -33,11 +32,7 @@ private slots:
     void requests_data();
     void requests();
     void fcsAndDigits();
-    void cmdMembers();
-    void frameEndFindsTerminator();
-    void assembly_data();
-    void assembly();
-    void assemblyOfEverySplit();
+    void expectedAnswers();
     void goodAnswers_data();
     void goodAnswers();
     void badAnswers_data();
@@ -97,118 +92,11 @@ void TestHLinkFrame::fcsAndDigits()
     QVERIFY(isUpperHex('C'));
 }
 
-void TestHLinkFrame::cmdMembers()
+void TestHLinkFrame::expectedAnswers()
 {
-    CmdHLink cmd;
-    QCOMPARE(int(cmd.Fcs_Check("abc", 3)), 0x60);
-    QCOMPARE(int(cmd.GetHexconversionchar(11)), int('B'));
-    QCOMPARE(int(cmd.GetcharconversionHex('B')), 11);
-    // No medium: nothing to send, no link to exchange on.
-    QCOMPARE(cmd.Only_send("x"), 1);
-    QByteArray answer;
-    QCOMPARE(cmd.SendData(kReadD0, answer, 50), -3);
-    QCOMPARE(cmd.DestroyFree(), 1);
-    QCOMPARE(cmd.EthDisConnectDrive(), 1);
-    QCOMPARE(cmd.serialDisConnectDrive(), 1);
-    QCOMPARE(cmd.EthConnectDrive(QStringLiteral("plc.local"), 9600), -1);
-    // A read of no words sends nothing.
-    QByteArray out;
-    QCOMPARE(cmd.read_cmd(0, 0x82, 0, 0, QStringLiteral("D0"), &out), -2);
-    QVERIFY(out.isEmpty());
-}
-
-void TestHLinkFrame::frameEndFindsTerminator()
-{
-    QCOMPARE(frameEnd("@00*"), -1);
-    QCOMPARE(frameEnd("@00*\r"), 5);
-    QCOMPARE(frameEnd("@00*\r@01*\r"), 5);
     QCOMPARE(expectedAnswerLength(kReadD0), 31);
     QCOMPARE(expectedDataWords(kReadD0), 1);
     QCOMPARE(expectedDataWords(writeRequest(0, 0, 0x82, 0, QByteArray(8, 0))), 0);
-}
-
-void TestHLinkFrame::assembly_data()
-{
-    QTest::addColumn<QByteArrayList>("reads");
-    QTest::addColumn<QByteArrayList>("frames");
-    QTest::addColumn<bool>("noise");
-    QTest::addColumn<QByteArray>("left");
-    const QByteArray read = kReadD0Answer;
-    const QByteArray write = "@00FA004000000001020000" "40*\r"; // write answer (capture)
-    const QByteArray simGarbage = "#%GARBAGE!NOISE?~*\r";
-
-    QTest::newRow("one answer") << QByteArrayList{read} << QByteArrayList{read} << false << QByteArray();
-    QTest::newRow("in three reads") << QByteArrayList{read.left(5), read.mid(5, 20), read.mid(25)}
-                                    << QByteArrayList{read} << false << QByteArray();
-    QTest::newRow("star and CR apart") << QByteArrayList{read.chopped(1), "\r"} << QByteArrayList{read} << false
-                                       << QByteArray();
-    QTest::newRow("two answers in one read") << QByteArrayList{read + write} << QByteArrayList{read, write} << false
-                                             << QByteArray();
-    QTest::newRow("start of the next one kept") << QByteArrayList{read + write.left(7)} << QByteArrayList{read}
-                                                << false << write.left(7);
-    QTest::newRow("line noise before the @") << QByteArrayList{QByteArray("\x00\xff\x13", 3) + read}
-                                             << QByteArrayList{read} << true << QByteArray();
-    QTest::newRow("noise alone") << QByteArrayList{QByteArray("\x11\x13", 2)} << QByteArrayList{} << true
-                                 << QByteArray();
-    QTest::newRow("terminated garbage, then the answer") << QByteArrayList{simGarbage, read}
-                                                         << QByteArrayList{read} << true << QByteArray();
-    QTest::newRow("garbage and answer in one read") << QByteArrayList{simGarbage + read} << QByteArrayList{read}
-                                                    << true << QByteArray();
-    // A cut-off answer followed by a whole one: the last "@" starts the frame.
-    QTest::newRow("cut-off answer, then a whole one") << QByteArrayList{read.left(12) + read}
-                                                      << QByteArrayList{read} << true << QByteArray();
-    // Over the cap without a terminator: nothing in it can be an answer.
-    QTest::newRow("over the cap, no terminator") << QByteArrayList{"@" + QByteArray(ReceiveCap, '0')}
-                                                 << QByteArrayList{} << true << QByteArray();
-    QTest::newRow("over the cap, kept from the next @")
-        << QByteArrayList{"@" + QByteArray(ReceiveCap - 4, '0') + "@00FA", read.mid(5)}
-        << QByteArrayList{"@00FA" + read.mid(5)} << true << QByteArray();
-    QTest::newRow("largest answer fits under the cap")
-        << QByteArrayList{"@" + QByteArray(MaxAnswerChars - 3, '0') + "*\r"}
-        << QByteArrayList{"@" + QByteArray(MaxAnswerChars - 3, '0') + "*\r"} << false << QByteArray();
-}
-
-void TestHLinkFrame::assembly()
-{
-    QFETCH(QByteArrayList, reads);
-    QFETCH(QByteArrayList, frames);
-    QFETCH(bool, noise);
-    QFETCH(QByteArray, left);
-    QByteArray buffer;
-    QByteArrayList taken;
-    bool noiseSeen = false;
-    for (const QByteArray &bytes : reads) {
-        noiseSeen = appendReceived(&buffer, bytes) || noiseSeen;
-        QVERIFY(buffer.isEmpty() || buffer.startsWith('@'));
-        QVERIFY(buffer.size() <= ReceiveCap);
-        QByteArray frame;
-        bool dropped = false;
-        while (takeFrame(&buffer, &frame, &dropped)) {
-            noiseSeen = noiseSeen || dropped;
-            if (!frame.isEmpty())
-                taken << frame;
-        }
-    }
-    QCOMPARE(taken, frames);
-    QCOMPARE(noiseSeen, noise);
-    QCOMPARE(buffer, left);
-}
-
-void TestHLinkFrame::assemblyOfEverySplit()
-{
-    // However the line splits the capture, exactly it comes out, once.
-    for (int cut = 1; cut < kReadD0Answer.size(); ++cut) {
-        QByteArray buffer;
-        QByteArray frame;
-        bool noise = false;
-        QVERIFY(!appendReceived(&buffer, kReadD0Answer.left(cut)));
-        QVERIFY(!takeFrame(&buffer, &frame, &noise));
-        QVERIFY(!appendReceived(&buffer, kReadD0Answer.mid(cut)));
-        QVERIFY(takeFrame(&buffer, &frame, &noise));
-        QCOMPARE(frame, kReadD0Answer);
-        QVERIFY(!noise);
-        QVERIFY(buffer.isEmpty());
-    }
 }
 
 void TestHLinkFrame::goodAnswers_data()

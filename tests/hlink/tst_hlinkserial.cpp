@@ -1,10 +1,23 @@
 // CmdHLink on a serial line (the simulator's pseudo-terminal): settings the
-// connection text carries, the answer time limit, and reopening.
+// connection text carries, the answer time limit, reopening, and no line.
 #include <QtTest>
 
 #include "CmdHLink.h"
 #include "HLinkFrame.h"
 #include "PlcSimulator.h"
+
+namespace {
+
+HostLinkConnectionText::Settings serialText(const QString &port, int baud, int dataBits, int stopBits,
+                                            const QString &parity)
+{
+    HostLinkConnectionText::Settings settings;
+    settings.serial = true;
+    settings.line = HostLinkConnectionText::Serial{port, baud, dataBits, stopBits, parity};
+    return settings;
+}
+
+} // namespace
 
 class TestHLinkSerial : public QObject
 {
@@ -16,6 +29,7 @@ private slots:
     void frameGapByBaud();
     void answerLimitCoversLineTime();
     void reopenAndExchange();
+    void noLine();
 
 private:
     plcsim::Simulator m_sim;
@@ -48,17 +62,17 @@ void TestHLinkSerial::frameGapByBaud()
     CmdHLink cmd;
     // Data bits 9, stop bits 0 and an unknown parity are ignored; parity is
     // refused by a pseudo-terminal and the line still opens.
-    QCOMPARE(cmd.serialConnectDrive(m_pts, baud, 9, 0, QStringLiteral("x")), 0);
-    QCOMPARE(cmd.frameGapMs(), frameGap);
-    QCOMPARE(cmd.activeMedium(), CmdHLink::SerialMedium);
-    QCOMPARE(cmd.serialDisConnectDrive(), 0);
-    QCOMPARE(cmd.serialDisConnectDrive(), 1);
+    QCOMPARE(cmd.connect(serialText(m_pts, baud, 9, 0, QStringLiteral("x"))), 0);
+    QCOMPARE(cmd.lines().active()->frameGapMs(), frameGap);
+    QCOMPARE(cmd.lines().medium(), HostLinkLines::Medium::Serial);
+    QCOMPARE(cmd.lines().disconnect(), 0);
+    QCOMPARE(cmd.lines().disconnect(), 1);
 }
 
 void TestHLinkSerial::answerLimitCoversLineTime()
 {
     CmdHLink cmd;
-    QCOMPARE(cmd.serialConnectDrive(m_pts, 9600, 8, 1, QStringLiteral("E")), 0);
+    QCOMPARE(cmd.connect(serialText(m_pts, 9600, 8, 1, QStringLiteral("E"))), 0);
     // One word at 9600 baud: 1 x 3 x 6 ms plus 31 characters (33 ms); the
     // limit alone (18 ms) was shorter than the answer's own line time.
     QCOMPARE(cmd.restLimitMs(1, 31), 18 + 33);
@@ -66,7 +80,7 @@ void TestHLinkSerial::answerLimitCoversLineTime()
     // 269 words: 269 x 3 x 6 ms plus 1,103 characters at 9600 baud (1,149 ms).
     QCOMPARE(cmd.restLimitMs(269, 1103), 269 * 3 * 6 + 1149);
     // 115200 leaves the gap of 9600 in place.
-    QCOMPARE(cmd.serialConnectDrive(m_pts, 115200, 8, 1, QStringLiteral("N")), 0);
+    QCOMPARE(cmd.connect(serialText(m_pts, 115200, 8, 1, QStringLiteral("N"))), 0);
     QCOMPARE(cmd.restLimitMs(269, 1103), 3 * 269 * 6 + 96);
 }
 
@@ -75,9 +89,9 @@ void TestHLinkSerial::reopenAndExchange()
     m_sim.setUnit(0);
     m_sim.setWord(plcsim::Area::D, 0, 0x1234);
     CmdHLink cmd;
-    QCOMPARE(cmd.serialConnectDrive(m_pts, 115200, 8, 1, QStringLiteral("Even")), 0);
+    QCOMPARE(cmd.connect(serialText(m_pts, 115200, 8, 1, QStringLiteral("Even"))), 0);
     // Reopening the open port with other settings works.
-    QCOMPARE(cmd.serialConnectDrive(m_pts, 9600, 8, 1, QStringLiteral("N")), 0);
+    QCOMPARE(cmd.connect(serialText(m_pts, 9600, 8, 1, QStringLiteral("N"))), 0);
     QByteArray digits;
     QCOMPARE(cmd.read_cmd(0, 0x82, 0, 1, QStringLiteral("D0"), &digits), 0);
     QCOMPARE(digits, QByteArray("\x01\x02\x03\x04", 4));
@@ -85,8 +99,21 @@ void TestHLinkSerial::reopenAndExchange()
     QByteArray answer;
     QCOMPARE(cmd.SendData("@00FA0000000000101820000000001" "7C*\r", answer, 50), 0);
     QCOMPARE(answer, QByteArray("@00FA0040000000010100001234" "47*\r"));
-    QCOMPARE(cmd.DestroyFree(), 0);
-    QCOMPARE(cmd.DestroyFree(), 1);
+    QCOMPARE(cmd.lines().destroy(), 0);
+    QCOMPARE(cmd.lines().destroy(), 1);
+}
+
+void TestHLinkSerial::noLine()
+{
+    CmdHLink cmd;
+    QByteArray answer;
+    QCOMPARE(cmd.SendData("@00FA0000000000101820000000001" "7C*\r", answer, 50), -3);
+    QCOMPARE(cmd.lines().destroy(), 1);
+    QCOMPARE(cmd.lines().disconnect(), 1);
+    // A read of no words sends nothing.
+    QByteArray out;
+    QCOMPARE(cmd.read_cmd(0, 0x82, 0, 0, QStringLiteral("D0"), &out), -2);
+    QVERIFY(out.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestHLinkSerial)

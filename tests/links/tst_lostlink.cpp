@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <memory>
+
 #include "CDriveBaseClass.h"
 #include "PlcSimulator.h"
 #include "TestSupport.h"
@@ -13,9 +15,12 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 
-testsupport::Plugin &pluginNamed(const QString &name)
+// A driver object of the named plug-in, deleted with its holder.
+std::unique_ptr<QObject> create(const QString &name, CDriveBaseClass **driver)
 {
-    return name == QLatin1String("FinsNet") ? testsupport::finsPlugin() : testsupport::hlinkPlugin();
+    auto &plugin = name == QLatin1String("FinsNet") ? testsupport::finsPlugin() : testsupport::hlinkPlugin();
+    *driver = plugin.create();
+    return std::unique_ptr<QObject>(dynamic_cast<QObject *>(*driver));
 }
 
 } // namespace
@@ -66,7 +71,8 @@ private slots:
         QFETCH(QString, plugin);
         QFETCH(QString, suffix);
         QFETCH(int, result);
-        CDriveBaseClass *driver = pluginNamed(plugin).create();
+        CDriveBaseClass *driver = nullptr;
+        const auto owner = create(plugin, &driver);
         QVERIFY(driver);
         m_sim.resetStats();
         QCOMPARE(driver->ConnectDrive(endpoint(plugin) + suffix), result);
@@ -89,7 +95,8 @@ private slots:
     {
         QFETCH(QString, plugin);
         QFETCH(bool, reconnect);
-        CDriveBaseClass *driver = pluginNamed(plugin).create();
+        CDriveBaseClass *driver = nullptr;
+        const auto owner = create(plugin, &driver);
         QVERIFY(driver);
         const QString text = endpoint(plugin) + (reconnect ? QStringLiteral(",reconnect=on") : QString());
         QCOMPARE(driver->ConnectDrive(text), 0);

@@ -1,18 +1,21 @@
 // A polling host for the network-fault test: loads one plug-in through
-// getSharedLibrary, connects, writes a block of known words, then reads tags
-// of that block in turn until its standard input closes. Like a host, it
-// calls ConnectDrive again when a read says the connection is gone (9), and
-// writes the block again after every connect (a restarted PLC has lost it).
-// With "reconnect-on-timeout" it also connects again after a timeout (8),
-// as hosts do that do not trust a connection that went silent.
+// getSharedLibrary, connects, writes a block of known words, then reads three
+// tags of that block in turn and writes the fourth, until its standard input
+// closes. Like a host, it calls ConnectDrive again when a call says the
+// connection is gone (9), and writes the block again after every connect (a
+// restarted PLC has lost it). HOST says otherwise: "reconnect-on-timeout"
+// also connects again after a timeout (8), as hosts do that do not trust a
+// connection that went silent; "never" connects only once (a host that
+// relies on reconnect=on, or one that gives up).
 //
-//   netfault_poller PLUGIN CONNECTION UNIT BASE PACE_MS [reconnect-on-timeout]
+//   netfault_poller PLUGIN CONNECTION UNIT BASE PACE_MS [HOST]
 //
 // One line per call on stdout, times in us of the monotonic clock (CLOCK_MONOTONIC,
 // shared by every process of the machine):
 //   connect START END RESULT
 //   write   START END CODE TAG
-//   read    START END CODE TAG ok|wrong|-     (- for a failed read)
+//   read    START END CODE TAG ok|blank|wrong|-  (blank: all words 0, as in a
+//                                                 restarted PLC; - for a failed read)
 
 #include "CDriveBaseClass.h"
 #include "TestSupport.h"
@@ -23,6 +26,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -46,9 +50,10 @@ qint64 now()
 class Poller
 {
 public:
-    Poller(CDriveBaseClass *driver, QString connection, int base, int paceMs, bool reconnectOnTimeout)
-        : m_driver(driver), m_connection(std::move(connection)), m_base(base), m_paceMs(paceMs),
-          m_reconnectOnTimeout(reconnectOnTimeout)
+    enum class Host { ConnectAgain, ReconnectOnTimeout, Never };
+
+    Poller(CDriveBaseClass *driver, QString connection, int base, int paceMs, Host host)
+        : m_driver(driver), m_connection(std::move(connection)), m_base(base), m_paceMs(paceMs), m_host(host)
     {
     }
 
@@ -65,23 +70,28 @@ public:
         });
         bool connected = false;
         bool written = false;
+        bool everConnected = false;
         for (int round = 0; !m_stop; ++round) {
-            if (!connected) {
-                connected = connectOnce();
+            if (!connected && !(everConnected && m_host == Host::Never)) {
+                connected = everConnected = connectOnce();
                 written = false;
             } else if (!written) {
-                const int code = writeBlock();
+                const int code = writeBlock(0, kTags);
                 written = code == 0;
                 connected = keepsConnection(code);
             } else {
-                connected = keepsConnection(readOnce(round % kTags));
+                const int tag = round % kTags;
+                connected = keepsConnection(tag == kTags - 1 ? writeBlock(tag, 1) : readOnce(tag));
             }
             pause();
         }
     }
 
 private:
-    bool keepsConnection(int code) const { return code != 9 && !(code == 8 && m_reconnectOnTimeout); }
+    bool keepsConnection(int code) const
+    {
+        return m_host == Host::Never || (code != 9 && !(code == 8 && m_host == Host::ReconnectOnTimeout));
+    }
     QString tagText(int tag) const { return QStringLiteral("D%1").arg(tagWord(tag)); }
     int tagWord(int tag) const { return m_base + 10 * tag; }
 
@@ -94,9 +104,9 @@ private:
         return result == 0;
     }
 
-    int writeBlock()
+    int writeBlock(int first, int tags)
     {
-        for (int tag = 0; tag < kTags; ++tag) {
+        for (int tag = first; tag < first + tags; ++tag) {
             QList<unsigned short> words;
             for (int i = 0; i < kWordsPerTag; ++i)
                 words << knownValue(tagWord(tag) + i);
@@ -119,9 +129,11 @@ private:
         const qint64 end = now();
         const char *verdict = "-";
         if (v.errorCode == 0) {
-            verdict = "ok";
             const QList<unsigned short> words = v.value.value<QList<unsigned short>>();
-            for (int i = 0; i < kWordsPerTag; ++i) {
+            const bool blank = words.size() == kWordsPerTag
+                && std::all_of(words.cbegin(), words.cend(), [](unsigned short w) { return w == 0; });
+            verdict = blank ? "blank" : "ok";
+            for (int i = 0; i < kWordsPerTag && verdict[0] == 'o'; ++i) {
                 if (words.size() != kWordsPerTag || words.at(i) != knownValue(tagWord(tag) + i))
                     verdict = "wrong";
             }
@@ -145,7 +157,7 @@ private:
     QString m_connection;
     int m_base;
     int m_paceMs;
-    bool m_reconnectOnTimeout;
+    Host m_host;
     bool m_stop = false;
     QEventLoop m_pause;
 };
@@ -156,9 +168,15 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const bool reconnectOnTimeout = args.size() == 7 && args.at(6) == QLatin1String("reconnect-on-timeout");
-    if (args.size() != 6 && !reconnectOnTimeout) {
-        std::fprintf(stderr, "usage: netfault_poller PLUGIN CONNECTION UNIT BASE PACE_MS [reconnect-on-timeout]\n");
+    const QString hostText = args.value(6, QStringLiteral("connect-again"));
+    Poller::Host host = Poller::Host::ConnectAgain;
+    if (hostText == QLatin1String("reconnect-on-timeout"))
+        host = Poller::Host::ReconnectOnTimeout;
+    else if (hostText == QLatin1String("never"))
+        host = Poller::Host::Never;
+    if (args.size() < 6 || args.size() > 7 || (host == Poller::Host::ConnectAgain && hostText != QLatin1String("connect-again"))) {
+        std::fprintf(stderr, "usage: netfault_poller PLUGIN CONNECTION UNIT BASE PACE_MS "
+                             "[connect-again|reconnect-on-timeout|never]\n");
         return 2;
     }
     testsupport::Plugin plugin(args.at(1));
@@ -168,7 +186,7 @@ int main(int argc, char *argv[])
         return 3;
     }
     driver->SetConnectPar(args.at(3));
-    Poller(driver, args.at(2), args.at(4).toInt(), args.at(5).toInt(), reconnectOnTimeout).run();
+    Poller(driver, args.at(2), args.at(4).toInt(), args.at(5).toInt(), host).run();
     driver->DisConnectDrive();
     driver->DestroyFree();
     return 0;

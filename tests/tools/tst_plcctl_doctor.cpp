@@ -70,6 +70,9 @@ void TestPlcctlDoctor::verdictIsThePluginsOwn_data()
     row("fins", "plc.local:%1", false);
     row("fins", "127.0.0.5:0", false);
     row("fins", "127.0.0.5", false);
+    row("fins", "127.0.0.5:%1,reconnect=off", true);
+    row("fins", "127.0.0.5:%1,reconnect=yes", false);
+    row("hostlink", "127.0.0.5:%1,reconnect=on", true);
     row("hostlink", "127.0.0.5:%1", true);
     row("hostlink", "127.1:%1", false);
     row("hostlink", "/dev/ttyS0,9600", false);

@@ -8,6 +8,7 @@
 #include "EndCodeText.h"
 #include "JsonLine.h"
 #include "PluginLoader.h"
+#include "ReconnectText.h"
 #include "ResultReport.h"
 #include "TraceOutput.h"
 #include "ValueText.h"
@@ -131,7 +132,8 @@ int CtlSession::connect()
 {
     QElapsedTimer timer;
     timer.start();
-    const int result = m_driver->ConnectDrive(m_connection);
+    const bool watching = m_args.command == Command::Watch;
+    const int result = m_driver->ConnectDrive(watching ? withReconnect(m_driverName, m_connection) : m_connection);
     if (result == 0)
         return ExitOk;
     const QString meaning = connectMeaning(result, m_driverName);

@@ -6,6 +6,7 @@
 #include "DoctorCMode.h"
 #include "DriveController.h"
 #include "DriveDiagnostics.h"
+#include "ReconnectText.h"
 
 #include <QElapsedTimer>
 
@@ -102,7 +103,7 @@ bool DoctorSession::connectSteps()
 {
     QElapsedTimer timer;
     timer.start();
-    const int result = m_driver->ConnectDrive(m_connection);
+    const int result = m_driver->ConnectDrive(withReconnect(m_driverName, m_connection));
     const StepFacts f = facts(timer.elapsed(), 0);
     const bool tcp = m_kind != DriverKind::FinsUdp && f.addressing.contains(QStringLiteral("address"));
     m_plan = planFor(m_kind, tcp);

@@ -14,6 +14,8 @@ add_library(plcctlkit STATIC
   ${PLCCTL_DIR}/DoctorCMode.h ${PLCCTL_DIR}/DoctorCMode.cpp
   ${PLCCTL_DIR}/WatchTable.h ${PLCCTL_DIR}/WatchTable.cpp
   ${PLCCTL_DIR}/PluginLoader.h ${PLCCTL_DIR}/PluginLoader.cpp
+  ${PLCCTL_DIR}/ReconnectText.h ${PLCCTL_DIR}/ReconnectText.cpp
+  ${PROJECT_SOURCE_DIR}/common/ReconnectOption.cpp
 )
 target_include_directories(plcctlkit PUBLIC ${PLCCTL_DIR} ${PROJECT_SOURCE_DIR}/common)
 # Like any host: the value type's code from the library hosts link (each

@@ -3,6 +3,7 @@
 // one memory image until SIGINT or SIGTERM.
 
 #include "CModeOptions.h"
+#include "CountFile.h"
 #include "PlcSimulator.h"
 
 #include <QCommandLineParser>
@@ -10,6 +11,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -106,6 +108,7 @@ int main(int argc, char *argv[])
          "N"},
         {"fill", "Put demo values into D0.. and a few other words."},
         {"quiet", "Do not print frames."},
+        {"count-file", "Keep the counters of commands received in FILE (rewritten every 20 ms).", "FILE"},
         {"delay", "Fault: answer MS milliseconds late.", "MS"},
         {"chunk", "Fault: send answers in pieces of N bytes.", "N"},
         {"chunk-gap", "Fault: pause MS milliseconds between pieces.", "MS"},
@@ -232,7 +235,11 @@ int main(int argc, char *argv[])
         say(QStringLiteral("Host Link serial on %1 at %2 baud").arg(path).arg(baud));
     }
 
+    std::unique_ptr<plcsim::CountFile> counts;
+    if (parser.isSet(QStringLiteral("count-file")))
+        counts.reset(new plcsim::CountFile(sim, parser.value(QStringLiteral("count-file"))));
     const int rc = app.exec();
+    counts.reset();
     sim.setTraceHandler({});
     sim.stop();
     return rc;

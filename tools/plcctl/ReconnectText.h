@@ -1,0 +1,14 @@
+#ifndef RECONNECTTEXT_H
+#define RECONNECTTEXT_H
+
+// Tools that keep a connection for a long time (watch, doctor) ask the TCP
+// plug-ins to connect again by themselves, so that a watch survives a
+// controller restart or a network outage.
+
+#include <QString>
+
+// `connection` with ",reconnect=on" added when it is a FINS/TCP or Host
+// Link TCP text (first field ip:port) that has no reconnect setting yet.
+QString withReconnect(const QString &driverName, const QString &connection);
+
+#endif // RECONNECTTEXT_H
