@@ -1,5 +1,7 @@
 #include "FinsDriveFacade.h"
 
+#include "FinsControllerQueries.h"
+
 #include <climits>
 
 #include "FinsCodec.h"
@@ -64,4 +66,24 @@ CLabelVariable FinsDriveFacade::Write_bool(int address, DataType type, int count
 int FinsDriveFacade::getBytelen(DataType type, int count)
 {
     return int(qMin<long long>(FinsCodec::byteLength(type, count), INT_MAX));
+}
+
+Outcome FinsDriveFacade::readIdentity(ControllerIdentity *out)
+{
+    return FinsControllerQueries(transfer()).readIdentity(out);
+}
+
+Outcome FinsDriveFacade::readStatus(ControllerStatus *out)
+{
+    return FinsControllerQueries(transfer()).readStatus(out);
+}
+
+Outcome FinsDriveFacade::readClock(QDateTime *out)
+{
+    return FinsControllerQueries(transfer()).readClock(out);
+}
+
+Outcome FinsDriveFacade::writeClock(const QDateTime &time)
+{
+    return FinsControllerQueries(transfer()).writeClock(time);
 }

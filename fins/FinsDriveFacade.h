@@ -4,7 +4,7 @@
 // What every FINS driver object does the same way, whatever carries its
 // frames: the common tag handling of DriveFacade over the FINS core
 // (FinsTransfer), PLC words as FINS bytes (high byte first), the plug-in's
-// name and version, and the diagnostics face. A plug-in derives from
+// name and version, and the diagnostics and controller faces. A plug-in derives from
 // FinsPlugin<Link> with its link and parses its own connection text.
 
 #include <QObject>
@@ -12,6 +12,7 @@
 #include <QVariant>
 
 #include "CLabelVariable.h"
+#include "DriveController.h"
 #include "DriveDiagnostics.h"
 #include "DriveFacade.h"
 #include "FinsCodec.h"
@@ -25,10 +26,13 @@
 // Wset_variant_ members append the first `count` elements (fewer when the
 // list is shorter, none of another list type; Bool one byte per bit) and
 // return 0.
-class FinsDriveFacade : public DriveFacade, public DriveDiagnostics, public ValueEntryPoints<FinsCodec::EntryPoints>
+class FinsDriveFacade : public DriveFacade,
+                        public DriveDiagnostics,
+                        public DriveController,
+                        public ValueEntryPoints<FinsCodec::EntryPoints>
 {
     Q_OBJECT
-    Q_INTERFACES(DriveDiagnostics)
+    Q_INTERFACES(DriveDiagnostics DriveController)
 
 public:
     explicit FinsDriveFacade(const Identity &identity);
@@ -44,6 +48,12 @@ public:
     int getBytelen(DataType type, int count);
 
     Outcome lastOutcome() const override;
+
+    // The controller face: one controller command each (FinsControllerQueries).
+    Outcome readIdentity(ControllerIdentity *out) override;
+    Outcome readStatus(ControllerStatus *out) override;
+    Outcome readClock(QDateTime *out) override;
+    Outcome writeClock(const QDateTime &time) override;
 
 protected:
     // The core that carries this driver's memory-area commands, and its log.

@@ -18,6 +18,7 @@ const char *body(FinsLog::Line line)
     case FinsLog::Line::BadNodes: return "目标地址，源地址错误 %1:%2 Area=%3  len = %4 msg : %5";
     case FinsLog::Line::BadEndCode: return "报文结束码错误 %1:%2 Area=%3  len = %4 code = %6 msg : %5";
     case FinsLog::Line::Resend: return "无响应，重发 %1:%2 Area=%3  len = %4 msg : %5";
+    case FinsLog::Line::Shrunk: return "报文过长，减半重发 %1:%2 Area=%3  len = %4 code = %6 msg : %5";
     }
     return "";
 }
@@ -41,7 +42,7 @@ QString FinsLog::text(Line line, const QString &tag, int count, const QByteArray
     const bool wordWrite = line == Line::WordWriteCommand || line == Line::WordWriteResponse;
     QString format = (wordWrite && !m_prefixWordWrites ? QString() : m_prefix) + QString::fromUtf8(body(line));
     // The end code goes in first: the other fields may hold "%6".
-    if (line == Line::BadEndCode)
+    if (line == Line::BadEndCode || line == Line::Shrunk)
         format.replace(QLatin1String("%6"), QStringLiteral("%1").arg(endCode, 4, 16, QLatin1Char('0')).toUpper());
     // One pass, so a tag text holding "%4" is not substituted again.
     return format.arg(m_address, m_port, tag, QString::number(count), QString::fromLatin1(bytes.toHex()));

@@ -25,7 +25,8 @@ public:
         BadLength,         // 报文返回长度错误
         BadNodes,          // 目标地址，源地址错误
         BadEndCode,        // 报文结束码错误 (with the end code)
-        Resend             // 无响应，重发
+        Resend,            // 无响应，重发
+        Shrunk             // 报文过长 (with the end code; the count is the new words or bits per command)
     };
 
     // `prefixWordWrites` false: a word write's two trace lines carry no

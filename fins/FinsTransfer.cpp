@@ -16,6 +16,14 @@ Outcome badRequest()
     return Outcome::make(Outcome::Kind::BadAnswer, QStringLiteral("request"), QStringLiteral("a negative count"));
 }
 
+// 1001 command too long, 1002 command too short, 110B response too long:
+// the part does not fit this controller (1104 is the end of the area).
+bool isTooLong(int endCode)
+{
+    const int proper = endCode & 0x7F3F;
+    return endCode >= 0 && (proper == 0x1001 || proper == 0x1002 || proper == 0x110B);
+}
+
 // The check's verdict with the frames the link saw.
 Outcome withFrames(Outcome checked, const Outcome &exchanged)
 {
@@ -56,13 +64,20 @@ Outcome FinsTransfer::readWords(int area, int word, int words, const QString &ta
     // The caller gets all of the data or none of it.
     QByteArray collected;
     const FinsCommand::Nodes nodes = m_link.nodes();
-    for (const FinsSplit::Part &part : FinsSplit::words(word, words, m_limits.readWords)) {
+    m_shrunk = Outcome::done();
+    int done = 0;
+    do {
+        const FinsSplit::Part part = FinsSplit::words(word + done, words - done, m_limits.readWords).first();
         const QByteArray command =
             FinsCommand::readCommand(nodes.plc, nodes.ours, nextSid(), area, part.word, part.count);
-        const Outcome outcome = readPart(command, 2 * part.count, tag, &collected);
+        const Outcome outcome = readPart(command, 2 * part.count, tag, &collected, part.count > 1);
+        if (shrinks(outcome, part.count, 1, &m_limits.readWords))
+            continue;
         if (!outcome.ok())
             return finish(outcome);
-    }
+        reportShrink(tag, m_limits.readWords);
+        done += part.count;
+    } while (done < words);
     out->append(collected);
     return finish(Outcome::done());
 }
@@ -71,15 +86,39 @@ Outcome FinsTransfer::writeWords(int area, int word, const QByteArray &bytes, co
 {
     if (!linkReady())
         return finish(notConnected());
-    const FinsCommand::Nodes nodes = m_link.nodes();
-    for (const FinsSplit::Part &part : FinsSplit::words(word, bytes.size() / 2, m_limits.writeWords)) {
-        const QByteArray command = FinsCommand::writeWordsCommand(nodes.plc, nodes.ours, nextSid(), area, part.word,
-                                                                  bytes.mid(2 * part.offset, 2 * part.count));
-        const Outcome outcome = writePart(command, 2 * part.count, false, tag);
+    m_shrunk = Outcome::done();
+    const int words = bytes.size() / 2;
+    // The last part alone first, halved until the controller takes it.
+    FinsSplit::Part last;
+    Outcome outcome;
+    do {
+        last = FinsSplit::words(word, words, m_limits.writeWords).last();
+        outcome = writeWordPart(area, last, bytes.mid(2 * last.offset, 2 * last.count), tag);
+    } while (shrinks(outcome, last.count, 1, &m_limits.writeWords));
+    if (outcome.ok())
+        reportShrink(tag, m_limits.writeWords);
+    if (!outcome.ok() || last.offset == 0)
+        return finish(outcome);
+    // Then the rest in address order.
+    int done = 0;
+    while (done < last.offset) {
+        const FinsSplit::Part part = FinsSplit::words(word + done, last.offset - done, m_limits.writeWords).first();
+        outcome = writeWordPart(area, part, bytes.mid(2 * done, 2 * part.count), tag);
+        if (shrinks(outcome, part.count, 1, &m_limits.writeWords))
+            continue;
         if (!outcome.ok())
             return finish(outcome);
+        reportShrink(tag, m_limits.writeWords);
+        done += part.count;
     }
     return finish(Outcome::done());
+}
+
+Outcome FinsTransfer::writeWordPart(int area, const FinsSplit::Part &part, const QByteArray &bytes, const QString &tag)
+{
+    const FinsCommand::Nodes nodes = m_link.nodes();
+    const QByteArray command = FinsCommand::writeWordsCommand(nodes.plc, nodes.ours, nextSid(), area, part.word, bytes);
+    return writePart(command, 2 * part.count, false, tag, part.count > 1);
 }
 
 Outcome FinsTransfer::writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag)
@@ -88,15 +127,57 @@ Outcome FinsTransfer::writeBits(int bitArea, int word, int bit, const QByteArray
         return finish(notConnected());
     if (bit < 0)
         return finish(badRequest());
-    const FinsCommand::Nodes nodes = m_link.nodes();
-    for (const FinsSplit::Part &part : FinsSplit::bits(word, bit, flags.size(), m_limits.writeBits)) {
-        const QByteArray command = FinsCommand::writeBitsCommand(nodes.plc, nodes.ours, nextSid(), bitArea, part.word,
-                                                                 part.bit, flags.mid(part.offset, part.count));
-        const Outcome outcome = writePart(command, part.count, true, tag);
+    m_shrunk = Outcome::done();
+    FinsSplit::Part last;
+    Outcome outcome;
+    do {
+        last = FinsSplit::bits(word, bit, flags.size(), m_limits.writeBits).last();
+        outcome = writeBitPart(bitArea, last, flags.mid(last.offset, last.count), tag);
+    } while (shrinks(outcome, last.count, 16, &m_limits.writeBits));
+    if (outcome.ok())
+        reportShrink(tag, m_limits.writeBits);
+    if (!outcome.ok() || last.offset == 0)
+        return finish(outcome);
+    int done = 0;
+    while (done < last.offset) {
+        // bit + done names the first bit not yet written (16 and above are later words).
+        const FinsSplit::Part part = FinsSplit::bits(word, bit + done, last.offset - done, m_limits.writeBits).first();
+        outcome = writeBitPart(bitArea, part, flags.mid(done, part.count), tag);
+        if (shrinks(outcome, part.count, 16, &m_limits.writeBits))
+            continue;
         if (!outcome.ok())
             return finish(outcome);
+        reportShrink(tag, m_limits.writeBits);
+        done += part.count;
     }
     return finish(Outcome::done());
+}
+
+Outcome FinsTransfer::writeBitPart(int bitArea, const FinsSplit::Part &part, const QByteArray &flags,
+                                   const QString &tag)
+{
+    const FinsCommand::Nodes nodes = m_link.nodes();
+    const QByteArray command =
+        FinsCommand::writeBitsCommand(nodes.plc, nodes.ours, nextSid(), bitArea, part.word, part.bit, flags);
+    return writePart(command, part.count, true, tag, part.count > 16);
+}
+
+bool FinsTransfer::shrinks(const Outcome &outcome, int tried, int unit, int *limit)
+{
+    if (outcome.kind != Outcome::Kind::EndCode || !isTooLong(outcome.endCode) || tried <= unit)
+        return false;
+    *limit = qMax(unit, tried / 2 / unit * unit);
+    m_shrunk = outcome;
+    return true;
+}
+
+void FinsTransfer::reportShrink(const QString &tag, int perCommand)
+{
+    if (m_shrunk.ok())
+        return;
+    // The code proper: a controller in an error state adds its status flags.
+    m_log.warn(FinsLog::Line::Shrunk, tag, perCommand, m_shrunk.answer, quint16(m_shrunk.endCode & 0x7F3F));
+    m_shrunk = Outcome::done();
 }
 
 Outcome FinsTransfer::command(quint16 commandCode, const QByteArray &parameters, const QString &what, int dataBytes,
@@ -128,7 +209,8 @@ Outcome FinsTransfer::probeRead(int area, int word, const QString &tag)
     return finish(exchanged);
 }
 
-Outcome FinsTransfer::readPart(const QByteArray &command, int byteLen, const QString &tag, QByteArray *out)
+Outcome FinsTransfer::readPart(const QByteArray &command, int byteLen, const QString &tag, QByteArray *out,
+                               bool mayShrink)
 {
     m_log.trace(FinsLog::Line::ReadCommand, tag, byteLen, m_link.wireFrame(command));
     QByteArray answer;
@@ -154,7 +236,8 @@ Outcome FinsTransfer::readPart(const QByteArray &command, int byteLen, const QSt
     case FinsAnswer::Fault::None: out->append(FinsAnswer::data(answer)); break;
     case FinsAnswer::Fault::Nodes: m_log.warn(FinsLog::Line::BadNodes, tag, byteLen, exchanged.answer); break;
     case FinsAnswer::Fault::EndCode:
-        m_log.warn(FinsLog::Line::BadEndCode, tag, byteLen, exchanged.answer, quint16(checked.endCode));
+        if (!mayShrink || !isTooLong(checked.endCode))
+            m_log.warn(FinsLog::Line::BadEndCode, tag, byteLen, exchanged.answer, quint16(checked.endCode));
         break;
     case FinsAnswer::Fault::Malformed:
     case FinsAnswer::Fault::Length: m_log.warn(FinsLog::Line::BadLength, tag, byteLen, exchanged.answer); break;
@@ -162,7 +245,8 @@ Outcome FinsTransfer::readPart(const QByteArray &command, int byteLen, const QSt
     return checked;
 }
 
-Outcome FinsTransfer::writePart(const QByteArray &command, int itemCount, bool bits, const QString &tag)
+Outcome FinsTransfer::writePart(const QByteArray &command, int itemCount, bool bits, const QString &tag,
+                                bool mayShrink)
 {
     m_log.trace(bits ? FinsLog::Line::WriteCommand : FinsLog::Line::WordWriteCommand, tag, itemCount,
                 m_link.wireFrame(command));
@@ -182,7 +266,7 @@ Outcome FinsTransfer::writePart(const QByteArray &command, int itemCount, bool b
     const Outcome checked = withFrames(FinsAnswer::check(command, answer, -1, &fault), exchanged);
     if (fault == FinsAnswer::Fault::Nodes)
         m_log.warn(FinsLog::Line::BadNodes, tag, itemCount, exchanged.answer);
-    else if (fault == FinsAnswer::Fault::EndCode)
+    else if (fault == FinsAnswer::Fault::EndCode && (!mayShrink || !isTooLong(checked.endCode)))
         m_log.warn(FinsLog::Line::BadEndCode, tag, itemCount, exchanged.answer, quint16(checked.endCode));
     return checked;
 }

@@ -56,8 +56,10 @@ int LibFinsNet::ConnectDrive(QString connection)
     // After the connect: a failed handshake's DisConnectDrive must not undo it.
     link.setReconnect(reconnect);
     log().setPeer(link.peerAddress(), link.peerPort());
-    if (result == 0)
+    if (result == 0) {
         transfer().resetSid();
+        transfer().restoreLimits(); // a new connection may reach another controller
+    }
     transfer().setLastOutcome(link.connectOutcome());
     return result;
 }

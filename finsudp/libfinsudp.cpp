@@ -35,6 +35,7 @@ int LibFinsUdp::ConnectDrive(QString connection)
         transfer().setLastOutcome(link.connectOutcome());
         return opened;
     }
+    transfer().restoreLimits(); // a new connection may reach another controller
     const Outcome probed = transfer().probeRead(kProbeArea, 0, QString::fromLatin1(kProbeTag));
     link.setConnectOutcome(probed);
     if (probed.ok())

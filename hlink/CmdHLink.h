@@ -10,6 +10,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include "FinsLimits.h"
+#include "FinsSplit.h"
+#include "HLinkFrame.h"
 #include "HLinkTransfer.h"
 #include "HostLinkConnectionText.h"
 #include "HostLinkLines.h"
@@ -58,7 +61,18 @@ private:
 
     Result transfer(const QByteArray &frame, QByteArray *answer, int restMs);
     int nextSid();
-    Result exchange(const QByteArray &request, Kind kind, int words, const QString &tagAddress, QByteArray *digits);
+    Result exchange(const QByteArray &request, Kind kind, int words, const QString &tagAddress, QByteArray *digits,
+                    bool mayShrink = false);
+    Result writePart(int unit, int area, const FinsSplit::Part &part, const QByteArray &digits, const QString &tagAddress);
+    Result bitPart(int unit, int bitArea, const FinsSplit::Part &part, const QByteArray &bits, const QString &tagAddress);
+    // A part refused as too long (1001, 1002, 110B) is halved and sent again,
+    // down to one word (16 bits); the size stays until the next connect.
+    bool shrinks(Result outcome, int tried, int unit, int *limit);
+    void reportShrink(const QString &tagAddress, int perFrame);
+    static FinsLimits fullLimits()
+    {
+        return FinsLimits{HLinkFrame::MaxReadWords, HLinkFrame::MaxWriteWords, HLinkFrame::MaxBitItems};
+    }
     void record(Result result, const QString &reason, int endCode, const QByteArray &request, const QByteArray &answer);
     void logFrames(Kind kind, const QString &tagAddress, const QByteArray &request, const QByteArray &answer) const;
     void warnBadAnswer(const QString &tagAddress, const QString &why, const QByteArray &answer) const;
@@ -66,6 +80,9 @@ private:
     HostLinkLines m_lines;
     HLinkTransfer m_transfer;
     int m_sid = 0; // SID of the next request; 0 after every connect
+    FinsLimits m_limits = fullLimits();
+    bool m_shrunk = false; // the transfer under way had to shrink
+    int m_shrunkCode = 0;
     Outcome m_last;
 };
 

@@ -15,6 +15,7 @@ LibHLink::~LibHLink() = default;
 void LibHLink::setDebug(bool on)
 {
     cmd.debugOn = on;
+    m_controllerLog.setDebug(on);
 }
 
 // --------------------------------------------------------------- connection
@@ -36,6 +37,9 @@ int LibHLink::ConnectDrive(QString connection)
         ? QVariantMap{{QStringLiteral("port"), settings.line.port}, {QStringLiteral("baud"), settings.line.baud}}
         : QVariantMap{{QStringLiteral("address"), settings.tcp.address}, {QStringLiteral("port"), settings.tcp.port}};
     const int result = cmd.connect(settings);
+    m_controllerLog.setPeer(settings.serial ? settings.line.port : settings.tcp.address,
+                            settings.serial ? settings.line.baud : settings.tcp.port);
+    m_controllerCore.resetSid();
     if (result == 0)
         cmd.setLastOutcome(Outcome::done());
     else

@@ -12,7 +12,12 @@
 
 #include "CLabelVariable.h"
 #include "CmdHLink.h"
+#include "DriveController.h"
 #include "DriveDiagnostics.h"
+#include "FinsControllerQueries.h"
+#include "FinsLog.h"
+#include "FinsTransfer.h"
+#include "HLinkFinsLink.h"
 #include "DriveFacade.h"
 #include "HLinkCodec.h"
 #include "ValueEntryPoints.h"
@@ -21,10 +26,13 @@
 // PLC word): set_variant_bool(bitOffset, digits, count) gives bits bitOffset
 // .. bitOffset + count - 1; the Wset_variant_ members return 0 when appended,
 // 1 when the value holds no list of the type with `count` elements.
-class LibHLink : public DriveFacade, public DriveDiagnostics, public ValueEntryPoints<HLinkCodec::EntryPoints>
+class LibHLink : public DriveFacade,
+                 public DriveDiagnostics,
+                 public DriveController,
+                 public ValueEntryPoints<HLinkCodec::EntryPoints>
 {
     Q_OBJECT
-    Q_INTERFACES(DriveDiagnostics)
+    Q_INTERFACES(DriveDiagnostics DriveController)
 
 public:
     LibHLink();
@@ -40,6 +48,12 @@ public:
     QVariantMap addressing() const override;
     Outcome lastOutcome() const override { return cmd.lastOutcome(); }
     quint64 droppedAnswers() const override { return cmd.droppedAnswers(); }
+
+    // The controller face: FINS controller commands in FA frames (HLinkFinsLink).
+    Outcome readIdentity(ControllerIdentity *out) override { return FinsControllerQueries(m_controllerCore).readIdentity(out); }
+    Outcome readStatus(ControllerStatus *out) override { return FinsControllerQueries(m_controllerCore).readStatus(out); }
+    Outcome readClock(QDateTime *out) override { return FinsControllerQueries(m_controllerCore).readClock(out); }
+    Outcome writeClock(const QDateTime &time) override { return FinsControllerQueries(m_controllerCore).writeClock(time); }
 
     // PLC words that `count` elements of `type` cover (Bool from bit 0).
     int getBytelen(DataType type, int count);
@@ -62,6 +76,9 @@ private:
     int unit() const { return int(connectParameter()); }
 
     CmdHLink cmd;
+    FinsLog m_controllerLog{QStringLiteral("lib[HLink]")};
+    HLinkFinsLink m_controllerLink{cmd, [this] { return unit(); }};
+    FinsTransfer m_controllerCore{m_controllerLink, m_controllerLog};
     QVariantMap m_where; // port and baud, or address and port, of the last ConnectDrive
 };
 

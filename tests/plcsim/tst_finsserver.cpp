@@ -148,7 +148,7 @@ private slots:
         QTest::newRow("bit 16") << QByteArray("0101 02 0000 10 0001") << 0x1103 << 0;
         QTest::newRow("bit item 02") << QByteArray("0102 02 0000 00 0001 02") << 0x110C << 0;
         QTest::newRow("bits beyond end") << QByteArray("0101 30 17FF 0F 0002") << 0x1104 << 0;
-        QTest::newRow("not supported") << QByteArray("0501") << 0x0401 << 0;
+        QTest::newRow("not supported") << QByteArray("0620") << 0x0401 << 0;
     }
     void endCodes()
     {

@@ -59,6 +59,10 @@ void TestPlcctlArguments::goodCommandLines_data()
     QTest::newRow("double dash") << words("--trace -- fins write D100 Int16 -1") << "fins" << Command::Write
                                  << "D100" << int(Int16) << 1;
     QTest::newRow("watch") << words("fins watch D100:Int16:4 W5.3:Bool") << "fins" << Command::Watch << "" << 0 << 1;
+    QTest::newRow("clock") << words("finsudp clock --json") << "finsudp" << Command::Clock << "" << 0 << 1;
+    QTest::newRow("clock set now") << words("fins clock --set now --yes") << "fins" << Command::Clock << "" << 0 << 1;
+    QTest::newRow("clock set time") << words("hostlink clock --set=2027-01-02T03:04") << "hostlink"
+                                    << Command::Clock << "" << 0 << 1;
 }
 
 void TestPlcctlArguments::goodCommandLines()
@@ -136,6 +140,9 @@ void TestPlcctlArguments::badCommandLines_data()
     QTest::newRow("nothing") << QStringList() << "DRIVER";
     QTest::newRow("no command") << words("fins") << "COMMAND";
     QTest::newRow("unknown command") << words("fins frobnicate") << "'frobnicate'";
+    QTest::newRow("clock bad time") << words("fins clock --set 2027-13-01T00:00") << "bad TIME";
+    QTest::newRow("clock argument") << words("fins clock now") << "'now'";
+    QTest::newRow("--yes on a read") << words("fins read D0 Int16 --yes") << "only for clock";
     QTest::newRow("read without address") << words("fins read") << "ADDRESS";
     QTest::newRow("read without type") << words("fins read D100") << "TYPE";
     QTest::newRow("unknown type") << words("fins read D100 Int17") << "'Int17'";

@@ -528,8 +528,8 @@ void TestPlcctlRun::doctorHealthy_data()
 {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<QStringList>("steps");
-    QTest::newRow("fins") << "fins" << words("syntax reach handshake read");
-    QTest::newRow("hostlink") << "hostlink" << words("syntax port read");
+    QTest::newRow("fins") << "fins" << words("syntax reach handshake read controller");
+    QTest::newRow("hostlink") << "hostlink" << words("syntax port read controller");
     QTest::newRow("hostlinkc") << "hostlinkc" << words("syntax port status read mode");
 }
 

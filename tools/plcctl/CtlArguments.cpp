@@ -1,5 +1,6 @@
 #include "CtlArguments.h"
 
+#include "ControllerReport.h"
 #include "ValueText.h"
 
 #include <limits>
@@ -138,6 +139,11 @@ private:
                 && !parseBounded(value, 1, std::numeric_limits<int>::max(), &m_args.rounds))
                 m_error = QStringLiteral("bad --count '%1' (number of watch rounds, 1 or more)").arg(value);
             m_roundsGiven = true;
+        } else if (arg == QLatin1String("--yes")) {
+            m_args.yes = true;
+        } else if (isOption(arg, "--set")) {
+            if (optionValue(arg, QStringLiteral("--set"), &value))
+                clockSet(value);
         } else {
             m_error = QStringLiteral("unknown option '%1'").arg(arg);
         }
@@ -151,7 +157,7 @@ private:
         }
         m_args.driver = p.at(0);
         if (p.size() < 2) {
-            m_error = QStringLiteral("missing COMMAND (info, read, write, watch or doctor)");
+            m_error = QStringLiteral("missing COMMAND (info, read, write, watch, clock or doctor)");
             return;
         }
         const QString command = p.at(1);
@@ -166,8 +172,10 @@ private:
             watch(rest);
         else if (command == QLatin1String("doctor"))
             doctor(rest);
+        else if (command == QLatin1String("clock"))
+            clock(rest);
         else
-            m_error = QStringLiteral("unknown command '%1' (info, read, write, watch or doctor)").arg(command);
+            m_error = QStringLiteral("unknown command '%1' (info, read, write, watch, clock or doctor)").arg(command);
     }
 
     void info(const QStringList &rest)
@@ -175,6 +183,22 @@ private:
         m_args.command = Command::Info;
         if (!rest.isEmpty())
             m_error = QStringLiteral("unexpected argument '%1' after info").arg(rest.at(0));
+    }
+
+    void clock(const QStringList &rest)
+    {
+        m_args.command = Command::Clock;
+        if (!rest.isEmpty())
+            m_error = QStringLiteral("unexpected argument '%1' after clock (set it with --set now|TIME)").arg(rest.at(0));
+    }
+
+    void clockSet(const QString &value)
+    {
+        QDateTime time;
+        if (value != QLatin1String("now") && !parseClockTime(value, &time, &m_error))
+            return;
+        m_args.clockSet = value;
+        m_setGiven = true;
     }
 
     // CONNECTION as an argument or as --connect, not both.
@@ -252,6 +276,10 @@ private:
 
     void checkOptionsFitCommand()
     {
+        if (m_args.command != Command::Clock && (m_setGiven || m_args.yes)) {
+            m_error = QStringLiteral("options --set and --yes are only for clock");
+            return;
+        }
         if (m_args.command == Command::Watch)
             return;
         if (m_intervalGiven)
@@ -266,6 +294,7 @@ private:
     QString m_error;
     bool m_intervalGiven = false;
     bool m_roundsGiven = false;
+    bool m_setGiven = false;
 };
 
 } // namespace
@@ -297,7 +326,10 @@ QString usageText()
         "\n"
         "DRIVER   fins | finsudp | hostlink | hostlinkc | path to a driver plug-in (.so)\n"
         "COMMAND\n"
-        "  info                         driver name, version and build version\n"
+        "  info                         driver name and version; the controller's model,\n"
+        "                               mode, errors and clock\n"
+        "  clock [--set now|TIME]       read the controller's clock, or set it (TIME is\n"
+        "                               YYYY-MM-DD HH:MM[:SS]; asks first, or --yes)\n"
         "  read ADDRESS TYPE [COUNT]    read COUNT elements (default 1)\n"
         "  write ADDRESS TYPE VALUE...  write the values, then read them back\n"
         "  watch TAG...                 poll tags, TAG = ADDRESS:TYPE[:COUNT]\n"
@@ -317,6 +349,8 @@ QString usageText()
         "  --json           one JSON object per result on stdout\n"
         "  --interval MS    watch: time between rounds (default 1000)\n"
         "  --count N        watch: stop after N rounds (default: until Ctrl-C)\n"
+        "  --yes            clock --set: set it without asking (needed when stdin is\n"
+        "                   not a terminal)\n"
         "  -h, --help       this text\n"
         "\n"
         "Exit status: 0 success, 1 a read or write failed, 2 bad arguments,\n"

@@ -10,7 +10,7 @@
 
 namespace plcctl {
 
-enum class Command { None, Info, Read, Write, Watch, Doctor };
+enum class Command { None, Info, Read, Write, Watch, Doctor, Clock };
 
 // One tag of a watch list: ADDRESS:TYPE[:COUNT].
 struct TagSpec {
@@ -40,6 +40,10 @@ struct CtlArguments {
     QStringList values;      // write
 
     QList<TagSpec> tags;     // watch
+
+    // clock
+    QString clockSet;        // --set: "now" or a time text; empty: read the clock
+    bool yes = false;        // --yes: write without asking
 };
 
 struct ParseResult {

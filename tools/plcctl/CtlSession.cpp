@@ -2,6 +2,7 @@
 
 #include "CDriveBaseClass.h"
 #include "Console.h"
+#include "ControllerSession.h"
 #include "DoctorSession.h"
 #include "DriveDiagnostics.h"
 #include "DoctorCMode.h"
@@ -75,6 +76,7 @@ int CtlSession::run()
     switch (m_args.command) {
     case Command::Info: status = info(); break;
     case Command::Doctor: status = doctor(); break;
+    case Command::Clock: status = runClock(m_driver, m_args); break;
     case Command::Read: status = read(); break;
     case Command::Write: status = write(); break;
     case Command::Watch:
@@ -171,17 +173,19 @@ int CtlSession::info()
 {
     const QString version = m_driver->getversion_number();
     const QString build = m_driver->DebugCmd(GetVersion);
+    JsonLine json;
+    json.text(QStringLiteral("op"), QStringLiteral("info"))
+        .text(QStringLiteral("driver"), m_driverName)
+        .text(QStringLiteral("version"), version)
+        .text(QStringLiteral("buildVersion"), build)
+        .text(QStringLiteral("plugin"), m_pluginPath)
+        .text(QStringLiteral("connection"), m_connection)
+        .boolean(QStringLiteral("simulator"), m_simulated);
+    QStringList controller;
+    const int status = describeController(m_driver, &controller, &json) ? ExitOk : ExitFailed;
     if (m_args.json) {
-        printOut(JsonLine()
-                     .text(QStringLiteral("op"), QStringLiteral("info"))
-                     .text(QStringLiteral("driver"), m_driverName)
-                     .text(QStringLiteral("version"), version)
-                     .text(QStringLiteral("buildVersion"), build)
-                     .text(QStringLiteral("plugin"), m_pluginPath)
-                     .text(QStringLiteral("connection"), m_connection)
-                     .boolean(QStringLiteral("simulator"), m_simulated)
-                     .toString());
-        return ExitOk;
+        printOut(json.toString());
+        return status;
     }
     printOut(QStringLiteral("driver:      %1").arg(m_driverName));
     printOut(QStringLiteral("version:     %1").arg(version));
@@ -189,7 +193,9 @@ int CtlSession::info()
     printOut(QStringLiteral("plug-in:     %1").arg(m_pluginPath));
     printOut(QStringLiteral("connection:  %1%2")
                  .arg(m_connection, m_simulated ? QStringLiteral(" (built-in simulator)") : QString()));
-    return ExitOk;
+    for (const QString &line : controller)
+        printOut(line);
+    return status;
 }
 
 // How the plug-in's last call went, in words, from its diagnostics face.

@@ -1,5 +1,7 @@
 #include "DoctorSession.h"
 
+#include "ControllerSession.h"
+
 #include "CDriveBaseClass.h"
 #include "Console.h"
 #include "CtlSession.h"
@@ -71,14 +73,19 @@ int DoctorSession::run()
     if (!m_json)
         printOut(QStringLiteral("doctor: %1 on '%2'").arg(m_driverName, m_connection));
     m_plan = planFor(m_kind, false);
+    if (!m_plan.isEmpty())
+        m_plan.append({QStringLiteral("controller"), controllerStepTitle()});
     add(syntaxStep(m_kind, m_connection, m_face ? m_face->checkConnectionText(m_connection) : QString()));
     bool reachedRead = false;
     if (!failed(m_steps.last()) && connectSteps()) {
         reachedRead = true;
-        if (m_kind == DriverKind::HostLinkC)
-            cmodeSteps();
-        else
+        if (m_kind == DriverKind::HostLinkC) {
+            cmodeSteps(); // MS is its controller step
+        } else {
             readStepRun();
+            if (!failed(m_steps.last()))
+                add(controllerStep(askController(m_driver)));
+        }
     }
     skipRest();
     printOut(m_json ? doctorJson(m_driverName, m_connection, m_simulated, m_steps) : doctorVerdict(m_steps));

@@ -7,6 +7,8 @@ add_library(plcctlkit STATIC
   ${PLCCTL_DIR}/ValueText.h ${PLCCTL_DIR}/ValueText.cpp
   ${PLCCTL_DIR}/CtlArguments.h ${PLCCTL_DIR}/CtlArguments.cpp
   ${PLCCTL_DIR}/JsonLine.h ${PLCCTL_DIR}/JsonLine.cpp
+  ${PLCCTL_DIR}/ControllerReport.h ${PLCCTL_DIR}/ControllerReport.cpp
+  ${PLCCTL_DIR}/DoctorControllerStep.h ${PLCCTL_DIR}/DoctorControllerStep.cpp
   ${PLCCTL_DIR}/ResultReport.h ${PLCCTL_DIR}/ResultReport.cpp
   ${PLCCTL_DIR}/EndCodeText.h ${PLCCTL_DIR}/EndCodeText.cpp
   ${PLCCTL_DIR}/DoctorStep.h ${PLCCTL_DIR}/DoctorStep.cpp

@@ -5,8 +5,6 @@ namespace plcsim {
 QList<QCommandLineOption> cmodeOptions()
 {
     return {
-        {"mode", "Operating mode: program, monitor (default) or run; C-mode writes are refused in run.", "MODE",
-         "monitor"},
         {"cmode-old-units", "C-mode read answers in frames of 29 and 30 words, as old separate Host Link units."},
         {"cmode-bad-fcs-later", "Fault: the second frame of a long C-mode answer has a wrong FCS."},
         {"cmode-silent-later", "Fault: a long C-mode answer stops after its first frame."},
@@ -17,6 +15,8 @@ QList<QCommandLineOption> cmodeOptions()
 
 bool cmodeSettingsFrom(const QCommandLineParser &parser, CModeSettings *out, QString *error)
 {
+    // One --mode for the whole controller (ControllerOptions checks it): C-mode
+    // refuses writes in RUN by it.
     const QString mode = parser.value(QStringLiteral("mode")).toLower();
     if (mode == QLatin1String("program"))
         out->mode = CpuMode::Program;
@@ -24,10 +24,6 @@ bool cmodeSettingsFrom(const QCommandLineParser &parser, CModeSettings *out, QSt
         out->mode = CpuMode::Monitor;
     else if (mode == QLatin1String("run"))
         out->mode = CpuMode::Run;
-    else {
-        *error = QStringLiteral("invalid value for --mode: %1").arg(mode);
-        return false;
-    }
     out->oldUnits = parser.isSet(QStringLiteral("cmode-old-units"));
     out->badFcsLater = parser.isSet(QStringLiteral("cmode-bad-fcs-later"));
     out->silentAfterFirst = parser.isSet(QStringLiteral("cmode-silent-later"));

@@ -1,4 +1,5 @@
 #include "FinsTcpSession.h"
+#include "ControllerCommands.h"
 #include "FinsExecutor.h"
 #include "FinsTcpFrames.h"
 #include "SimState.h"
@@ -170,7 +171,7 @@ Session::Reply FinsTcpSession::command(const QByteArray &frame)
         f = m_state->faults;
         if (f.silent || fins.size() < kFinsHeaderSize + 2)
             return r; // dropped unexecuted
-        result = executeWithFaults(m_state->memory, f, fins.mid(kFinsHeaderSize), kMaxAnswerData);
+        result = executeCommand(*m_state, f, fins.mid(kFinsHeaderSize), kMaxAnswerData);
         if (result.wrote)
             ++m_state->stats.writes;
     }

@@ -1,4 +1,5 @@
 #include "FinsUdpServer.h"
+#include "ControllerCommands.h"
 #include "FinsExecutor.h"
 #include "FinsUdpFrames.h"
 #include "SimState.h"
@@ -102,8 +103,7 @@ FinsUdpServer::Outcome FinsUdpServer::take(const QByteArray &datagram, const Des
     if (datagram.size() > finsudp::kMaxFrame)
         o.result.endCode = endcode::CommandTooLong;
     else
-        o.result = executeWithFaults(m_state->memory, live, datagram.mid(finsudp::kHeaderSize),
-                                     finsudp::kMaxAnswerData);
+        o.result = executeCommand(*m_state, live, datagram.mid(finsudp::kHeaderSize), finsudp::kMaxAnswerData);
     if (o.result.wrote)
         ++m_state->stats.writes;
     if (verdict == finsudp::Verdict::NoAnswer)

@@ -1,4 +1,5 @@
 #include "HostLinkSession.h"
+#include "ControllerCommands.h"
 #include "FinsExecutor.h"
 #include "HostLinkFrames.h"
 #include "SimState.h"
@@ -100,7 +101,7 @@ Session::Reply HostLinkSession::handleFrame(const QByteArray &piece)
         } else if (!request.wellFormed) {
             r.bytes = errorAnswer(unit, request.headerCode, EndFormatError);
         } else if (f.hostLinkEndCode == 0) {
-            result = executeWithFaults(m_state->memory, f, request.fins.mid(4), kMaxAnswerData);
+            result = executeCommand(*m_state, f, request.fins.mid(4), kMaxAnswerData);
             if (result.wrote)
                 ++m_state->stats.writes;
         }

@@ -84,6 +84,13 @@ void MemoryImage::clear()
         bank.fill(0);
 }
 
+void MemoryImage::setLayout(int dWords, int emBanks)
+{
+    m_d = QVector<quint16>(dWords);
+    for (int bank = 0; bank < int(m_em.size()); ++bank)
+        m_em[bank] = QVector<quint16>(bank < emBanks ? kEmWords : 0);
+}
+
 quint8 MemoryImage::wordCodeForBitCode(quint8 bitCode)
 {
     switch (bitCode) {

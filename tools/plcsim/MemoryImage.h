@@ -27,6 +27,9 @@ public:
     bool bit(quint8 wordCode, int address, int bit) const;
     void setBit(quint8 wordCode, int address, int bit, bool on);
     void clear();
+    // Gives D `dWords` words and EM banks 0 .. `emBanks` - 1 (the others
+    // vanish: commands for them get "area unknown"). Clears those areas.
+    void setLayout(int dWords, int emBanks);
 
     // Word-access code for a bit-access code (0x30 -> 0xB0, 0x02 -> 0x82,
     // 0x20+n -> 0xA0+n); 0 when `bitCode` is no bit-access code.

@@ -1,4 +1,5 @@
 #include "PlcSimulator.h"
+#include "ControllerCommands.h"
 #include "Hub.h"
 #include "SimState.h"
 
@@ -160,6 +161,43 @@ void Simulator::setServerNode(int node)
     QMutexLocker lock(&d->state.mutex);
     d->state.serverNode = node;
     d->state.serverNodeSet = true;
+}
+
+void Simulator::setModel(const ControllerModel &model)
+{
+    QMutexLocker lock(&d->state.mutex);
+    d->state.model = model;
+    d->state.memory.setLayout(model.dWords, model.emBanks);
+}
+
+ControllerModel Simulator::model() const
+{
+    QMutexLocker lock(&d->state.mutex);
+    return d->state.model;
+}
+
+void Simulator::setCondition(const ControllerCondition &condition)
+{
+    QMutexLocker lock(&d->state.mutex);
+    d->state.condition = condition;
+}
+
+ControllerCondition Simulator::condition() const
+{
+    QMutexLocker lock(&d->state.mutex);
+    return d->state.condition;
+}
+
+QDateTime Simulator::clock() const
+{
+    QMutexLocker lock(&d->state.mutex);
+    return controllerClock(d->state);
+}
+
+void Simulator::setClock(const QDateTime &time)
+{
+    QMutexLocker lock(&d->state.mutex);
+    d->state.clockOffsetMs = QDateTime::currentDateTime().msecsTo(time);
 }
 
 int Simulator::unit() const

@@ -31,7 +31,13 @@
 //   number not 00 on word access or above 15 on bit access), 1104 (beyond
 //   the area's end), 110B (answer larger than 999 words on FINS/TCP or 269
 //   words on Host Link), 110C (a bit item other than 00/01), 2101 (A area
-//   below A448), 0401 (any other command code).
+//   below A448), 0401 (any other command code but the controller commands).
+// - The controller model (setModel) narrows these: a command larger than
+//   its frame gets its "command too long" code (1001), a read whose answer
+//   would not fit its "answer too long" code (110B), on every protocol.
+// - Controller commands: 05 01 (model, version, DM words, EM banks), 06 01
+//   (mode, error flags, code and message of setCondition), 07 01 / 07 02
+//   (a running clock; a field out of range gets 110C and sets nothing).
 // - Host Link: a frame for another unit gets no answer. A frame for this
 //   unit with a wrong FCS (or FCS digits that are not upper-case hex) gets
 //   end code 13, a malformed "FA" frame 14, a frame above 1115 characters
@@ -49,9 +55,12 @@
 // created on that same thread (the usual case in tests). Every public member
 // is thread-safe.
 
+#include "ControllerModel.h"
+
 #include <QByteArray>
 
 #include "CModeSettings.h"
+#include <QDateTime>
 #include <QString>
 #include <QtGlobal>
 
@@ -240,6 +249,19 @@ public:
     // Bit `bit` (0..15) of a word; out of range reads false, writes nothing.
     bool bit(Area area, int address, int bit) const;
     void setBit(Area area, int address, int bit, bool on);
+
+    // The controller played (ControllerModel::byName): its frame limit
+    // (999 / 997, 501 / 499 or 269 / 267 words), D and EM sizes and 05 01
+    // texts, on every protocol served. Clears the memory it resizes.
+    void setModel(const ControllerModel &model);
+    ControllerModel model() const;
+    // Mode, error flags and message (06 01); the error flags also show in
+    // the SRES of every answer (0x80 fatal, 0x40 non-fatal).
+    void setCondition(const ControllerCondition &condition);
+    ControllerCondition condition() const;
+    // The controller's clock (07 01 reads it, 07 02 sets it); it runs.
+    QDateTime clock() const;
+    void setClock(const QDateTime &time);
 
     int unit() const;
     int serverNode() const;

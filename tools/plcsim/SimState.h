@@ -6,6 +6,7 @@
 // guarded by `mutex`, since tests read and change it from their own thread.
 
 #include "CModeSettings.h"
+#include "ControllerModel.h"
 #include "MemoryImage.h"
 #include "PlcSimulator.h"
 
@@ -31,6 +32,16 @@ struct SimState
     quint16 udpAnswerPort = 0;  // FINS/UDP static mode: answer to this port; 0 = to the sender's
     QHash<int, FinsTcpSession *> finsNodes; // client nodes held by open FINS/TCP connections
     std::function<void(const QString &)> trace; // called on the simulator thread
+    ControllerModel model = defaultModel();
+    ControllerCondition condition;
+    qint64 clockOffsetMs = 0; // the controller's clock minus the local time
+
+    static ControllerModel defaultModel()
+    {
+        ControllerModel m;
+        ControllerModel::byName(QStringLiteral("default"), &m);
+        return m;
+    }
 };
 
 // Monotonic clock in nanoseconds, shared by all pacing and delays.

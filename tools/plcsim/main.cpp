@@ -3,6 +3,7 @@
 // one memory image until SIGINT or SIGTERM.
 
 #include "CModeOptions.h"
+#include "ControllerOptions.h"
 #include "CountFile.h"
 #include "PlcSimulator.h"
 
@@ -134,6 +135,7 @@ int main(int argc, char *argv[])
     };
     parser.addOptions(options);
     parser.addOptions(plcsim::cmodeOptions());
+    parser.addOptions(plcsim::controllerOptions());
     parser.process(app);
 
     auto number = [&](const char *name, int base, int min, int max, int &out) {
@@ -190,6 +192,17 @@ int main(int argc, char *argv[])
     }
 
     plcsim::Simulator sim;
+    const QString badController = plcsim::applyControllerOptions(parser, sim);
+    if (!badController.isEmpty()) {
+        fail(badController);
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("model"))) {
+        const plcsim::ControllerModel m = sim.model();
+        say(QStringLiteral("Controller %1 (%2): %3 words per read, %4 per write, D0-D%5, %6 EM banks")
+                .arg(QString::fromLatin1(m.modelText), m.name).arg(m.maxReadWords()).arg(m.maxWriteWords())
+                .arg(m.dWords - 1).arg(m.emBanks));
+    }
     sim.setUnit(unit);
     if (parser.isSet(QStringLiteral("node")))
         sim.setServerNode(node);
