@@ -1,7 +1,8 @@
 # What `cmake --install` puts into the prefix:
 #
 #   lib/plcdrivers/libLibFinsNet.so, libLibHLink.so,  the plug-ins (loaded by
-#                  libLibFinsUdp.so, libLibCipNet.so   path, never linked)
+#                  libLibFinsUdp.so, libLibHLinkC.so,  path, never linked)
+#                  libLibCipNet.so
 #   lib/libPlcLabelVariable.a                          CLabelVariable's code for hosts
 #   include/plcdrivers/CDriveBaseClass.h, CLabelVariable.h
 #   bin/plcsim, bin/plcctl                             (their own install rules)
@@ -20,7 +21,7 @@ set(PLC_CMAKE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/PlcDrivers)
 
 # Plug-ins live in a directory of their own: hosts open them by path, and
 # they stay out of the linker's search path.
-install(TARGETS LibFinsNet LibHLink LibFinsUdp LibCipNet
+install(TARGETS LibFinsNet LibHLink LibFinsUdp LibHLinkC LibCipNet
   LIBRARY DESTINATION ${PLC_PLUGIN_INSTALL_DIR} COMPONENT plcdrivers)
 install(FILES
   ${PROJECT_SOURCE_DIR}/common/CDriveBaseClass.h

@@ -101,9 +101,10 @@ set(CPACK_DEBIAN_PLCDRIVERS_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PLCDRIVERS_DESCRIPTION
 "Omron PLC driver plug-ins (FINS, Host Link and EtherNet/IP)
 Shared-library plug-ins that let a host application read and write the
-memory of Omron controllers: FINS/TCP, FINS/UDP and Host Link (serial or
-TCP), and the named variables of NJ/NX controllers over EtherNet/IP. A
-host loads them by path at run time from
+memory of Omron controllers: FINS/TCP, FINS/UDP, Host Link (serial or
+TCP), Host Link C-mode for controllers without FINS, and the named
+variables of NJ/NX controllers over EtherNet/IP. A host loads them by
+path at run time from
 /usr/lib/<multiarch>/plcdrivers and calls their getSharedLibrary entry.")
 
 set(CPACK_DEBIAN_PLCDRIVERS-DEV_PACKAGE_NAME plcdrivers-dev)

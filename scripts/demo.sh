@@ -64,6 +64,7 @@ FINSUDP=(--connect "$UDP_ADDR" finsudp)
 HOSTLINK=(--connect "$SERIAL_DEV,115200,8,1,E" --unit 0 hostlink)
 CIP=(--connect "$CIP_ADDR" cip)
 CIPCONN=(--connect "$CIP_ADDR,connected=on" cip)
+CMODE=(--connect "$SERIAL_DEV,115200,8,1,E" --unit 0 hostlinkc)
 
 step() {
     printf '\n== %s\n' "$1"
@@ -120,10 +121,19 @@ step "Write through FINS/UDP, read through Host Link"
 show "${FINSUDP[@]}" write D300 Int64 -9223372036854775808 42
 show "${HOSTLINK[@]}" read D300 Int64 2
 
+step "Write through Host Link C-mode (controllers without FINS), read through FINS/TCP and FINS/UDP"
+show "${CMODE[@]}" write D400 Float 2.5 -0.125
+show "${CMODE[@]}" write D410 UInt16 $(seq 1 40)
+show "${FINS[@]}" read D400 Float 2
+show "${FINSUDP[@]}" read D410 UInt16 40
+show "${CMODE[@]}" read W0 UInt16 2>&1 ||
+    echo "(exit status $?: C-mode has no command for the W area; the driver refused it before sending)"
+
 step "One traced exchange each (frames on stderr, lower-case hex)"
 show --trace "${FINS[@]}" read D100 Int16 2 2>&1
 show --trace "${HOSTLINK[@]}" read D100 Int16 2 2>&1
 show --trace "${FINSUDP[@]}" read D100 Int16 2 2>&1
+show --trace "${CMODE[@]}" read D100 Int16 2 2>&1
 
 step "Results for scripts (--json) and a failure in words"
 show --json "${FINS[@]}" read D120 Int32 2

@@ -79,6 +79,7 @@ check_arm64() {
              "plcdrivers:/usr/lib/$multiarch/plcdrivers/libLibHLink.so" \
              "plcdrivers:/usr/lib/$multiarch/plcdrivers/libLibFinsUdp.so" \
              "plcdrivers:/usr/lib/$multiarch/plcdrivers/libLibCipNet.so" \
+             "plcdrivers:/usr/lib/$multiarch/plcdrivers/libLibHLinkC.so" \
              "plcdrivers-dev:/usr/include/plcdrivers/CDriveBaseClass.h" \
              "plcdrivers-dev:/usr/include/plcdrivers/CLabelVariable.h" \
              "plcdrivers-dev:/usr/lib/$multiarch/libPlcLabelVariable.a" \
@@ -143,6 +144,7 @@ check_installed() {
         -DFINSNET_PLUGIN="\"$(pkg-config --variable=finsnet_plugin plcdrivers)\"" \
         -DHLINK_PLUGIN="\"$(pkg-config --variable=hlink_plugin plcdrivers)\"" \
         -DFINSUDP_PLUGIN="\"$(pkg-config --variable=finsudp_plugin plcdrivers)\"" \
+        -DHLINKC_PLUGIN="\"$(pkg-config --variable=hlinkc_plugin plcdrivers)\"" \
         -DCIPNET_PLUGIN="\"$(pkg-config --variable=cipnet_plugin plcdrivers)\"" $(pkg-config --cflags --libs plcdrivers)
     "$WORK/plchost-pc" "${fins#*:}" "${hl#*:}"
     kill "$SIM_PID"

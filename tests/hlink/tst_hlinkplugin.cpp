@@ -650,33 +650,38 @@ void TestHLinkPlugin::crossDriver_data()
     addTypeRows();
 }
 
-// One memory, one value: what any of the three plug-ins writes, each of
-// the other two reads alike.
+// One memory, one value: what any of the four plug-ins writes, each of the
+// others reads alike (C-mode has no command for W: it sits those rows out).
 void TestHLinkPlugin::crossDriver()
 {
     QFETCH(QString, address);
     QFETCH(int, type);
     QFETCH(CLabelVariable, value);
     QFETCH(QList<quint16>, words);
-    if (!testsupport::finsPlugin().isLoaded() || !testsupport::finsUdpPlugin().isLoaded())
-        PLC_SKIP_OR_FAIL_IN_CI("the FINS plug-ins do not load: " + testsupport::finsPlugin().errorString() + ' '
-                               + testsupport::finsUdpPlugin().errorString());
+    if (!testsupport::finsPlugin().isLoaded() || !testsupport::finsUdpPlugin().isLoaded()
+        || !testsupport::hlinkcPlugin().isLoaded())
+        PLC_SKIP_OR_FAIL_IN_CI("the other plug-ins do not load: " + testsupport::finsPlugin().errorString() + ' '
+                               + testsupport::finsUdpPlugin().errorString() + ' '
+                               + testsupport::hlinkcPlugin().errorString());
     const int elements = elementCount(type, value.value);
     const Place place = placeOf(address);
     Driver hlink;
     Driver fins(testsupport::finsPlugin());
     Driver finsUdp(testsupport::finsUdpPlugin());
-    QVERIFY(fins.isValid() && finsUdp.isValid());
+    Driver cmode(testsupport::hlinkcPlugin());
+    QVERIFY(fins.isValid() && finsUdp.isValid() && cmode.isValid());
     QCOMPARE(hlink->ConnectDrive(tcpText()), 0);
     QCOMPARE(fins->ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(m_finsPort)), 0);
     QCOMPARE(finsUdp->ConnectDrive(QStringLiteral("127.0.0.10:%1").arg(m_finsUdpPort)), 0);
-    Driver *const drivers[] = {&hlink, &fins, &finsUdp};
-    const char *const names[] = {"Host Link", "FINS/TCP", "FINS/UDP"};
-    for (int w = 0; w < 3; ++w) {
+    QCOMPARE(cmode->ConnectDrive(serialText(m_pts, 115200)), 0);
+    Driver *const drivers[] = {&hlink, &fins, &finsUdp, &cmode};
+    const char *const names[] = {"Host Link", "FINS/TCP", "FINS/UDP", "C-mode"};
+    const int count = address.startsWith(QLatin1Char('W')) ? 3 : 4;
+    for (int w = 0; w < count; ++w) {
         fill(m_sim, place, words.size() + 1, kBackground);
         QVERIFY2((*drivers[w])->WriteVariable(address, DataType(type), value, elements).errorCode == 0, names[w]);
         QCOMPARE(wordsAt(m_sim, place, words.size()), words);
-        for (int r = 0; r < 3; ++r) {
+        for (int r = 0; r < count; ++r) {
             if (r == w)
                 continue;
             CLabelVariable read = (*drivers[r])->ReadVariable(address, DataType(type), elements);

@@ -31,7 +31,8 @@ step "install into $PREFIX"
 
 LIBDIR="$(sed -n 's/^libdir=\${prefix}\///p' "$(find "$PREFIX" -name plcdrivers.pc | head -1)")"
 for f in "$LIBDIR/plcdrivers/libLibFinsNet.so" "$LIBDIR/plcdrivers/libLibHLink.so" \
-         "$LIBDIR/plcdrivers/libLibFinsUdp.so" "$LIBDIR/plcdrivers/libLibCipNet.so" \
+         "$LIBDIR/plcdrivers/libLibFinsUdp.so" "$LIBDIR/plcdrivers/libLibHLinkC.so" \
+         "$LIBDIR/plcdrivers/libLibCipNet.so" \
          "$LIBDIR/libPlcLabelVariable.a" \
          include/plcdrivers/CDriveBaseClass.h include/plcdrivers/CLabelVariable.h \
          bin/plcsim bin/plcctl \
@@ -56,12 +57,14 @@ export PKG_CONFIG_PATH="$PREFIX/$LIBDIR/pkgconfig"
 FINS_SO="$(pkg-config --variable=finsnet_plugin plcdrivers)"
 HLINK_SO="$(pkg-config --variable=hlink_plugin plcdrivers)"
 FINSUDP_SO="$(pkg-config --variable=finsudp_plugin plcdrivers)"
+HLINKC_SO="$(pkg-config --variable=hlinkc_plugin plcdrivers)"
 CIPNET_SO="$(pkg-config --variable=cipnet_plugin plcdrivers)"
-[ -f "$FINS_SO" ] && [ -f "$HLINK_SO" ] && [ -f "$FINSUDP_SO" ] && [ -f "$CIPNET_SO" ] ||
-    { echo "pkg-config plug-in paths are wrong: $FINS_SO $HLINK_SO $FINSUDP_SO $CIPNET_SO" >&2; exit 1; }
+[ -f "$FINS_SO" ] && [ -f "$HLINK_SO" ] && [ -f "$FINSUDP_SO" ] && [ -f "$HLINKC_SO" ] && [ -f "$CIPNET_SO" ] ||
+    { echo "pkg-config plug-in paths are wrong: $FINS_SO $HLINK_SO $FINSUDP_SO $HLINKC_SO $CIPNET_SO" >&2; exit 1; }
 # shellcheck disable=SC2046,SC2086
 c++ -std=c++17 -fPIC $HOST_FLAGS "$HERE/host/host.cpp" -o "$WORK/plchost-pc" \
-    -DFINSNET_PLUGIN="\"$FINS_SO\"" -DHLINK_PLUGIN="\"$HLINK_SO\"" -DFINSUDP_PLUGIN="\"$FINSUDP_SO\"" -DCIPNET_PLUGIN="\"$CIPNET_SO\"" \
+    -DFINSNET_PLUGIN="\"$FINS_SO\"" -DHLINK_PLUGIN="\"$HLINK_SO\"" -DFINSUDP_PLUGIN="\"$FINSUDP_SO\"" \
+    -DHLINKC_PLUGIN="\"$HLINKC_SO\"" -DCIPNET_PLUGIN="\"$CIPNET_SO\"" \
     $(pkg-config --cflags --libs plcdrivers)
 
 step "installed plcsim"

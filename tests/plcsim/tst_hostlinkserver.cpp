@@ -156,7 +156,7 @@ private slots:
                                                 << QByteArray("@00FA14");
         QTest::newRow("odd body") << 0 << hostLinkFrame("00FA0" "00000000" "0101" "82" "0000" "00" "001")
                                   << QByteArray("@00FA14");
-        QTest::newRow("undefined header") << 0 << hostLinkFrame("00RD00000001") << QByteArray("@00IC");
+        QTest::newRow("undefined header") << 0 << hostLinkFrame("00QQ00000001") << QByteArray("@00IC");
     }
     void answers()
     {

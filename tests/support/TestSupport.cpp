@@ -34,6 +34,12 @@ Plugin &finsUdpPlugin()
     return plugin;
 }
 
+Plugin &hlinkcPlugin()
+{
+    static Plugin plugin(QStringLiteral(PLC_HLINKC_PLUGIN));
+    return plugin;
+}
+
 LogCapture *LogCapture::s_active = nullptr;
 
 LogCapture::LogCapture()

@@ -32,6 +32,7 @@ private:
 Plugin &finsPlugin();
 Plugin &hlinkPlugin();
 Plugin &finsUdpPlugin();
+Plugin &hlinkcPlugin();
 
 // Collects every line written through Qt's message logger while it lives.
 class LogCapture

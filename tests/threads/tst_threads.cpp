@@ -74,6 +74,7 @@ private slots:
         const QMap<QString, QString> connections = {
             {QStringLiteral("LibFinsNet"), QStringLiteral("127.0.0.1:%1").arg(fins)},
             {QStringLiteral("LibHLink"), QStringLiteral("127.0.0.1:%1").arg(hostLink)},
+            {QStringLiteral("LibHLinkC"), QStringLiteral("127.0.0.1:%1").arg(hostLink)},
             {QStringLiteral("LibFinsUdp"), QStringLiteral("127.0.0.10:%1,node=2%2").arg(udp).arg(QLatin1String("%1"))},
             {QStringLiteral("LibCipNet"), QStringLiteral("127.0.0.1:%1").arg(cip)}};
         QString cipTable; // the CipNet threads' variables, named like the others' tags
@@ -89,7 +90,7 @@ private slots:
             libraries.back()->setLoadHints(QLibrary::ExportExternalSymbolsHint); // RTLD_GLOBAL
             auto entry = reinterpret_cast<GetSharedLibraryFn>(libraries.back()->resolve("getSharedLibrary"));
             QVERIFY2(entry, qPrintable(libraries.back()->errorString()));
-            const QString text = connections[target], unit = target == QLatin1String("LibHLink") ? QStringLiteral("0") : QString();
+            const QString text = connections[target], unit = target.startsWith(QLatin1String("LibHLink")) ? QStringLiteral("0") : QString();
             for (int k = 0; k < kThreadsPerPlugin; ++k) {
                 const int base = 1000 + 100 * int(threads.size());
                 if (target == QLatin1String("LibCipNet")) {

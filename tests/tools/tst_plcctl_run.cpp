@@ -103,6 +103,7 @@ private slots:
     void doctorHealthy_data();
     void doctorHealthy();
     void doctorHealthyUdp();
+    void doctorCModeRunMode();
     void doctorNamesTheFailingStep_data();
     void doctorNamesTheFailingStep();
 };
@@ -113,6 +114,7 @@ void TestPlcctlRun::builtInSimulatorRead_data()
     QTest::newRow("fins") << "fins";
     QTest::newRow("hostlink") << "hostlink";
     QTest::newRow("finsudp") << "finsudp";
+    QTest::newRow("hostlinkc") << "hostlinkc";
     QTest::newRow("alias finsnet") << "finsnet";
     QTest::newRow("alias hlink") << "HLink";
     // A path: which simulator fits is found from the loaded driver's name.
@@ -431,6 +433,8 @@ void TestPlcctlRun::traceShowsFrames_data()
     QTest::newRow("fins") << "fins" << "lib[FinsNet]" << "0101820064000001";
     // Host Link: "@00FA" in hex.
     QTest::newRow("hostlink") << "hostlink" << "lib[HLink]" << "4030304641";
+    // C-mode: "@00RD" in hex.
+    QTest::newRow("hostlinkc") << "hostlinkc" << "lib[HLinkC]" << "4030305244";
     // FINS/UDP: the bare FINS frame to node 10 (0a) from node 1, then the read.
     QTest::newRow("finsudp") << "finsudp" << "lib[FinsUdp]" << "800002000a0000010001" "0101820064000001";
 }
@@ -526,6 +530,7 @@ void TestPlcctlRun::doctorHealthy_data()
     QTest::addColumn<QStringList>("steps");
     QTest::newRow("fins") << "fins" << words("syntax reach handshake read controller");
     QTest::newRow("hostlink") << "hostlink" << words("syntax port read controller");
+    QTest::newRow("hostlinkc") << "hostlinkc" << words("syntax port status read mode");
 }
 
 // With no connection text doctor examines the built-in simulator: every step passes.
@@ -552,6 +557,28 @@ void TestPlcctlRun::doctorHealthy()
         QCOMPARE(step.toObject().value("outcome").toString(), QStringLiteral("ok"));
     }
     QCOMPARE(ids, steps);
+}
+
+// A controller in RUN mode: C-mode reads work, writes will be refused; doctor says so.
+void TestPlcctlRun::doctorCModeRunMode()
+{
+    plcsim::Simulator sim;
+    const quint16 port = sim.startHostLinkTcp();
+    QVERIFY(port != 0);
+    plcsim::CModeSettings run;
+    run.mode = plcsim::CpuMode::Run;
+    sim.setCMode(run);
+    const Run r = plcctl({QStringLiteral("--unit=0"), QStringLiteral("hostlinkc"), QStringLiteral("doctor"),
+                          QStringLiteral("127.0.0.1:%1").arg(port)});
+    VERIFY_RUN(!r.crashed && r.exitCode == 0, r);
+    VERIFY_RUN(r.out.contains(QLatin1String("[ ok ] C-mode status (MS): unit 0 answers: RUN mode\n")), r);
+    VERIFY_RUN(r.out.contains(QLatin1String("[warn] operating mode: RUN: C-mode writes are refused")), r);
+    VERIFY_RUN(r.out.contains(QLatin1String("switch the controller to MONITOR mode")), r);
+    // The write itself: refused, in C-mode's words, not as a FINS end code.
+    const Run w = plcctl({QStringLiteral("--unit=0"), QStringLiteral("--connect"), QStringLiteral("127.0.0.1:%1").arg(port),
+                          QStringLiteral("hostlinkc"), QStringLiteral("write"), QStringLiteral("D100"),
+                          QStringLiteral("Int16"), QStringLiteral("5")});
+    VERIFY_RUN(w.exitCode == 1 && w.err.contains(QLatin1String("must be in MONITOR mode (C-mode end code 01)")), w);
 }
 
 void TestPlcctlRun::doctorHealthyUdp()

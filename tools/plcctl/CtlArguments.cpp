@@ -156,7 +156,7 @@ private:
     void positionals(const QStringList &p)
     {
         if (p.isEmpty()) {
-            m_error = QStringLiteral("missing DRIVER (fins, finsudp, hostlink or a plug-in path)");
+            m_error = QStringLiteral("missing DRIVER (fins, finsudp, hostlink, hostlinkc or a plug-in path)");
             return;
         }
         m_args.driver = p.at(0);
@@ -328,7 +328,7 @@ QString usageText()
     return QStringLiteral(
         "Usage: plcctl [OPTIONS] DRIVER COMMAND [ARGUMENTS]\n"
         "\n"
-        "DRIVER   fins | finsudp | hostlink | cip | path to a driver plug-in (.so)\n"
+        "DRIVER   fins | finsudp | hostlink | hostlinkc | cip | path to a driver plug-in (.so)\n"
         "COMMAND\n"
         "  info                         driver name and version; the controller's model,\n"
         "                               mode, errors and clock\n"
@@ -348,7 +348,7 @@ QString usageText()
         "OPTIONS\n"
         "  --connect TEXT   connection text of the plug-in: fins \"ip:port\";\n"
         "                   finsudp \"ip:port[,plc=N][,node=N][,local=PORT]\";\n"
-        "                   hostlink \"port,baud,databits,stopbits,parity\" or \"ip:port\";\n"
+        "                   hostlink, hostlinkc \"port,baud,databits,stopbits,parity\" or \"ip:port\";\n"
         "                   cip \"ip[:port][,timeout=MS][,connected=on]\".\n"
         "                   Without it plcctl starts its built-in PLC simulator.\n"
         "  --unit N         Host Link unit number (SetConnectPar), 0..31\n"

@@ -6,6 +6,7 @@
 #include "ControllerSession.h"
 #include "DoctorSession.h"
 #include "DriveDiagnostics.h"
+#include "DoctorCMode.h"
 #include "EndCodeText.h"
 #include "JsonLine.h"
 #include "PluginLoader.h"
@@ -204,6 +205,8 @@ int CtlSession::info()
 QStringList CtlSession::driverWords() const
 {
     const DriveDiagnostics *face = qobject_cast<DriveDiagnostics *>(dynamic_cast<QObject *>(m_driver));
+    if (face && m_driverName == QLatin1String("HLinkC"))
+        return cmodeOutcomeWords(face->lastOutcome());
     return face ? outcomeWords(face->lastOutcome(), m_driverName == QLatin1String("HLink")) : QStringList();
 }
 

@@ -102,7 +102,8 @@ QString hostLinkSilenceCheck(const StepFacts &f)
 QString noAnswerCheck(const StepFacts &f)
 {
     switch (f.kind) {
-    case DriverKind::HostLink: return hostLinkSilenceCheck(f);
+    case DriverKind::HostLink:
+    case DriverKind::HostLinkC: return hostLinkSilenceCheck(f);
     case DriverKind::FinsUdp:
         return QStringLiteral("the node numbers (plc=, node=); a static unit answers to port 9600 (local=9600); "
                               "firewalls; the controller's load");
@@ -150,6 +151,8 @@ DriverKind driverKind(const QString &driverName)
         return DriverKind::HostLink;
     if (driverName == QLatin1String("FinsUdp"))
         return DriverKind::FinsUdp;
+    if (driverName == QLatin1String("HLinkC"))
+        return DriverKind::HostLinkC;
     return DriverKind::Other;
 }
 
@@ -163,7 +166,8 @@ DoctorStep syntaxStep(DriverKind kind, const QString &connection, const QString 
     if (refusal.isEmpty())
         return makeStep(id, title, Result::Passed, QStringLiteral("the plug-in takes '%1'").arg(connection));
     static const char *const forms[] = {"", "ip:port, a numeric address", "port,baud,databits,stopbits,parity or ip:port",
-                                        "ip:port[,plc=N][,node=N][,local=PORT][,timeout=MS][,retries=N]"};
+                                        "ip:port[,plc=N][,node=N][,local=PORT][,timeout=MS][,retries=N]",
+                                        "port,baud,databits,stopbits,parity or ip:port"};
     return makeStep(id, title, Result::Failed, QStringLiteral("the plug-in refuses '%1': %2").arg(connection, refusal),
                     QStringLiteral("the form %1").arg(QLatin1String(forms[int(kind)])));
 }
@@ -174,7 +178,8 @@ DoctorStep reachStep(const StepFacts &f)
     const QString title = QStringLiteral("TCP connection to %1").arg(peer(f));
     if (f.outcome.step != QLatin1String("connect"))
         return makeStep(id, title, Result::Passed, QStringLiteral("accepted"), {}, f.elapsedMs);
-    const QString service = f.kind == DriverKind::HostLink ? QStringLiteral("the converter's or PLC port's TCP port")
+    const bool hostLink = f.kind == DriverKind::HostLink || f.kind == DriverKind::HostLinkC;
+    const QString service = hostLink ? QStringLiteral("the converter's or PLC port's TCP port")
                                                            : QStringLiteral("FINS/TCP is 9600 unless changed");
     return makeStep(id, title, Result::Failed, f.outcome.reason,
                     QStringLiteral("the port number (%1), that the device is powered and cabled, a route to it "

@@ -14,7 +14,7 @@
 namespace plcctl {
 
 // The plug-ins doctor knows, by their getDriveName().
-enum class DriverKind { Other, FinsTcp, HostLink, FinsUdp };
+enum class DriverKind { Other, FinsTcp, HostLink, FinsUdp, HostLinkC };
 DriverKind driverKind(const QString &driverName);
 
 // The facts of one step: the plug-in's outcome, its addressing and unit,

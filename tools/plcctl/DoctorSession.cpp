@@ -5,6 +5,8 @@
 #include "CDriveBaseClass.h"
 #include "Console.h"
 #include "CtlSession.h"
+#include "DoctorCMode.h"
+#include "DriveController.h"
 #include "DriveDiagnostics.h"
 #include "ReconnectText.h"
 
@@ -33,6 +35,14 @@ Plan planFor(DriverKind kind, bool tcp)
     case DriverKind::FinsUdp:
         return {{QStringLiteral("nodes"), QStringLiteral("FINS/UDP node numbers")},
                 {QStringLiteral("answer"), QStringLiteral("FINS/UDP answer")}, read};
+    case DriverKind::HostLinkC: {
+        Plan plan;
+        if (tcp)
+            plan << reach;
+        return plan << qMakePair(QStringLiteral("port"), QStringLiteral("Host Link port"))
+                    << qMakePair(QStringLiteral("status"), QStringLiteral("C-mode status (MS)")) << read
+                    << qMakePair(QStringLiteral("mode"), QStringLiteral("operating mode"));
+    }
     case DriverKind::Other: break;
     }
     return {};
@@ -69,9 +79,13 @@ int DoctorSession::run()
     bool reachedRead = false;
     if (!failed(m_steps.last()) && connectSteps()) {
         reachedRead = true;
-        readStepRun();
-        if (!failed(m_steps.last()))
-            add(controllerStep(askController(m_driver)));
+        if (m_kind == DriverKind::HostLinkC) {
+            cmodeSteps(); // MS is its controller step
+        } else {
+            readStepRun();
+            if (!failed(m_steps.last()))
+                add(controllerStep(askController(m_driver)));
+        }
     }
     skipRest();
     printOut(m_json ? doctorJson(m_driverName, m_connection, m_simulated, m_steps) : doctorVerdict(m_steps));
@@ -107,7 +121,8 @@ bool DoctorSession::connectSteps()
     }
     switch (m_kind) {
     case DriverKind::FinsTcp: add(handshakeStep(result, f)); break;
-    case DriverKind::HostLink: add(hostLinkPortStep(result, f)); break;
+    case DriverKind::HostLink:
+    case DriverKind::HostLinkC: add(hostLinkPortStep(result, f)); break;
     case DriverKind::FinsUdp:
         add(udpNodesStep(result, f));
         add(udpAnswerStep(result, f));
@@ -129,6 +144,26 @@ void DoctorSession::readStepRun()
     // likeliest cause, so every other one is asked once.
     const bool scan = m_kind == DriverKind::HostLink && result.errorCode == 8 && f.dropped == 0;
     add(readStep(result.errorCode, value, f, scan ? scanUnits() : QString()));
+}
+
+// C-mode: MS (does the unit answer C-mode, in which mode), the test read,
+// and what the mode means for writes, read through the plug-in's faces.
+void DoctorSession::cmodeSteps()
+{
+    DriveController *controller = qobject_cast<DriveController *>(dynamic_cast<QObject *>(m_driver));
+    ControllerStatus status;
+    QElapsedTimer timer;
+    timer.start();
+    const Outcome ms = controller ? controller->readStatus(&status)
+                                  : Outcome::make(Outcome::Kind::Unsupported, QStringLiteral("request"),
+                                                  QStringLiteral("the plug-in has no controller face"));
+    add(cmodeStatusStep(ms, status, m_unit, timer.elapsed()));
+    timer.restart();
+    CLabelVariable read = m_driver->ReadVariable(QString::fromLatin1(kTestAddress), UInt16, 1);
+    const quint16 value = read.errorCode == 0 ? read.atUInt16(0) : 0;
+    add(cmodeReadStep(m_face->lastOutcome(), read.errorCode, value, m_unit, timer.elapsed()));
+    if (ms.ok())
+        add(cmodeModeStep(status));
 }
 
 QString DoctorSession::scanUnits()

@@ -32,6 +32,7 @@ public:
 private:
     bool connectSteps();
     void readStepRun();
+    void cmodeSteps();
     QString scanUnits();
     StepFacts facts(qint64 elapsedMs, quint64 droppedBefore) const;
     void add(const DoctorStep &step);

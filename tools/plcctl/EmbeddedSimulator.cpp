@@ -44,7 +44,7 @@ QString EmbeddedSimulator::start(const QString &driverName, int unit, QString *e
         m_description = QStringLiteral("EtherNet/IP (an NX102 with named variables) on 127.0.0.1:%1").arg(port);
         return QStringLiteral("127.0.0.1:%1").arg(port);
     }
-    if (driverName == QLatin1String("HLink")) {
+    if (driverName == QLatin1String("HLink") || driverName == QLatin1String("HLinkC")) {
         m_simulator->setUnit(unit);
         const QString device = m_simulator->startHostLinkSerial(SerialBaud);
         if (device.isEmpty()) {
@@ -55,7 +55,7 @@ QString EmbeddedSimulator::start(const QString &driverName, int unit, QString *e
         return QStringLiteral("%1,%2,8,1,E").arg(device).arg(SerialBaud);
     }
     *error = QStringLiteral("no --connect given, and the built-in simulator serves only the FinsNet, "
-                            "FinsUdp, HLink and CipNet drivers (this one is '%1')").arg(driverName);
+                            "FinsUdp, HLink, HLinkC and CipNet drivers (this one is '%1')").arg(driverName);
     return QString();
 }
 

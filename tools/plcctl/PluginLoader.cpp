@@ -30,6 +30,9 @@ QStringList searchDirs(const QString &programDir)
 #ifdef PLCCTL_BUILD_FINSUDP_DIR
     dirs << QStringLiteral(PLCCTL_BUILD_FINSUDP_DIR);
 #endif
+#ifdef PLCCTL_BUILD_HLINKC_DIR
+    dirs << QStringLiteral(PLCCTL_BUILD_HLINKC_DIR);
+#endif
 #ifdef PLCCTL_BUILD_CIPNET_DIR
     dirs << QStringLiteral(PLCCTL_BUILD_CIPNET_DIR);
 #endif
@@ -56,6 +59,8 @@ QString pluginFileName(const QString &name)
         return QStringLiteral("libLibCipNet.so");
     if (n == QLatin1String("hostlink") || n == QLatin1String("hlink"))
         return QStringLiteral("libLibHLink.so");
+    if (n == QLatin1String("hostlinkc") || n == QLatin1String("hlinkc"))
+        return QStringLiteral("libLibHLinkC.so");
     return QString();
 }
 
@@ -78,7 +83,7 @@ LoadResult loadDriver(const QString &driver, const QString &programDir)
     LoadResult result;
     const QStringList candidates = pluginCandidates(driver, programDir);
     if (candidates.isEmpty()) {
-        result.error = QStringLiteral("unknown driver '%1' (fins, finsudp, hostlink, cip or a path to a plug-in .so)").arg(driver);
+        result.error = QStringLiteral("unknown driver '%1' (fins, finsudp, hostlink, hostlinkc, cip or a path to a plug-in .so)").arg(driver);
         return result;
     }
     QString path;

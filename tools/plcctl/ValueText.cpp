@@ -332,7 +332,7 @@ QString resultText(int errorCode)
 
 QString connectMeaning(int result, const QString &driverName)
 {
-    const bool hostLink = driverName == QLatin1String("HLink");
+    const bool hostLink = driverName == QLatin1String("HLink") || driverName == QLatin1String("HLinkC");
     const bool udp = driverName == QLatin1String("FinsUdp");
     if (driverName == QLatin1String("CipNet") && result == -1)
         return QStringLiteral("bad connection text (expected ip[:port][,timeout=MS][,connected=on])");

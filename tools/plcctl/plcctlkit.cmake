@@ -13,6 +13,7 @@ add_library(plcctlkit STATIC
   ${PLCCTL_DIR}/EndCodeText.h ${PLCCTL_DIR}/EndCodeText.cpp
   ${PLCCTL_DIR}/DoctorStep.h ${PLCCTL_DIR}/DoctorStep.cpp
   ${PLCCTL_DIR}/DoctorAdvice.h ${PLCCTL_DIR}/DoctorAdvice.cpp
+  ${PLCCTL_DIR}/DoctorCMode.h ${PLCCTL_DIR}/DoctorCMode.cpp
   ${PLCCTL_DIR}/WatchTable.h ${PLCCTL_DIR}/WatchTable.cpp
   ${PLCCTL_DIR}/PluginLoader.h ${PLCCTL_DIR}/PluginLoader.cpp
   ${PLCCTL_DIR}/ReconnectText.h ${PLCCTL_DIR}/ReconnectText.cpp
@@ -31,4 +32,5 @@ target_compile_definitions(plcctlkit PRIVATE
   PLCCTL_BUILD_FINS_DIR="$<TARGET_FILE_DIR:LibFinsNet>"
   PLCCTL_BUILD_HLINK_DIR="$<TARGET_FILE_DIR:LibHLink>"
   PLCCTL_BUILD_FINSUDP_DIR="$<TARGET_FILE_DIR:LibFinsUdp>"
+  PLCCTL_BUILD_HLINKC_DIR="$<TARGET_FILE_DIR:LibHLinkC>"
   PLCCTL_BUILD_CIPNET_DIR="$<TARGET_FILE_DIR:LibCipNet>")

@@ -14,12 +14,22 @@ const QByteArray kGarbage("#%GARBAGE!NOISE?~*\r");
 } // namespace
 
 HostLinkSession::HostLinkSession(SimState *state, Link *link, QObject *parent)
-    : Session(state, link, parent)
+    : Session(state, link, parent), m_cmode(state)
 {
 }
 
 Session::Take HostLinkSession::takeFrame(QByteArray &buffer, QByteArray &frame, Reply &)
 {
+    // Inside a C-mode long block every CR-ended piece counts: a lone CR
+    // asks for the next answer frame, a later write frame has no "@".
+    if (m_cmode.midBlock()) {
+        const int cr = buffer.indexOf('\r');
+        if (cr < 0)
+            return Take::Incomplete;
+        frame = buffer.left(cr + 1);
+        buffer.remove(0, cr + 1);
+        return Take::Frame;
+    }
     for (;;) {
         const int cr = buffer.indexOf('\r');
         if (cr < 0) {
@@ -41,8 +51,30 @@ Session::Take HostLinkSession::takeFrame(QByteArray &buffer, QByteArray &frame, 
     }
 }
 
-Session::Reply HostLinkSession::handleFrame(const QByteArray &frame)
+Session::Reply HostLinkSession::cmodeAnswer(const QByteArray &piece)
 {
+    Reply r;
+    r.bytes = m_cmode.handle(piece);
+    QMutexLocker lock(&m_state->mutex);
+    r.delayMs = m_state->faults.delayMs;
+    r.chunkSize = m_state->faults.chunkSize;
+    r.chunkGapMs = m_state->faults.chunkGapMs;
+    return r;
+}
+
+Session::Reply HostLinkSession::handleFrame(const QByteArray &piece)
+{
+    const int at = piece.lastIndexOf('@');
+    if (at < 0 || piece.mid(at + 3, 2) != "FA") {
+        if (tracing())
+            trace(QStringLiteral("Host Link C-mode %1 <- %2").arg(link()->peerName(), QString::fromLatin1(piece.toHex())));
+        const Reply r = cmodeAnswer(piece);
+        if (tracing() && !r.bytes.isEmpty())
+            trace(QStringLiteral("Host Link C-mode %1 -> %2").arg(link()->peerName(), QString::fromLatin1(r.bytes.trimmed())));
+        return r;
+    }
+    m_cmode.reset();
+    const QByteArray frame = piece.mid(at);
     if (tracing())
         trace(QStringLiteral("Host Link %1 <- %2").arg(link()->peerName(), QString::fromLatin1(frame.trimmed())));
     Reply r;

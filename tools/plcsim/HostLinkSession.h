@@ -5,6 +5,7 @@
 // serial line): "FA" frames carrying FINS commands, with the unit number
 // and FCS checked and the fault modes applied to the answers.
 
+#include "CModeResponder.h"
 #include "PlcSimulator.h"
 #include "Session.h"
 
@@ -28,7 +29,10 @@ private:
     Reply finsAnswer(const hostlink::Request &request, const Faults &faults, int unit,
                      quint16 endCode, const QByteArray &data);
 
+    Reply cmodeAnswer(const QByteArray &piece);
+
     QByteArray m_lastAnswer; // for staleFirst
+    CModeResponder m_cmode;  // C-mode commands beside FA, told apart by the header
 };
 
 } // namespace plcsim

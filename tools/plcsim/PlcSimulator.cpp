@@ -256,6 +256,18 @@ Faults Simulator::faults() const
     return d->state.faults;
 }
 
+void Simulator::setCMode(const CModeSettings &settings)
+{
+    QMutexLocker lock(&d->state.mutex);
+    d->state.cmode = settings;
+}
+
+CModeSettings Simulator::cmode() const
+{
+    QMutexLocker lock(&d->state.mutex);
+    return d->state.cmode;
+}
+
 Stats Simulator::stats() const
 {
     QMutexLocker lock(&d->state.mutex);

@@ -41,9 +41,14 @@
 // - Host Link: a frame for another unit gets no answer. A frame for this
 //   unit with a wrong FCS (or FCS digits that are not upper-case hex) gets
 //   end code 13, a malformed "FA" frame 14, a frame above 1115 characters
-//   18, a header code other than "FA" the "IC" answer. The response wait
+//   18, a header code neither "FA" nor C-mode the "IC" answer. The response wait
 //   time digit of a request delays its answer by that many times 10 ms.
 //   Answers carry the request's DA2 and SA2 exchanged, as FINS answers do.
+// - Host Link C-mode on the same ports, told apart from FA by the header
+//   (CModeResponder.h): RR RH RD RJ RE / WR WH WD WJ WE reach CIO 0-6143,
+//   H 0-511, A 0-959 (writes from A448), D and EM 0-9999; long blocks both
+//   ways with the lone-CR handshake; RUN mode refuses writes with 01; a
+//   write is applied only when all its frames are in.
 //
 // All servers run on a thread of their own, so a driver that blocks its
 // calling thread while it waits for an answer can talk to a simulator
@@ -53,6 +58,8 @@
 #include "ControllerModel.h"
 
 #include <QByteArray>
+
+#include "CModeSettings.h"
 #include <QDateTime>
 #include <QString>
 #include <QtGlobal>
@@ -138,7 +145,7 @@ struct Faults {
     int closeAfterFrames = 0;
     // Host Link only
     bool badFcs = false;        // answer FCS is the right one XOR 0x5A
-    bool wrongUnit = false;     // answer carries unit + 1
+    bool wrongUnit = false;     // answer carries unit + 1 (FA and C-mode)
     // Host Link end code to answer with: nonzero gives "@", unit, "FA",
     // this code, FCS, "*", CR, nothing else, and executes nothing.
     quint8 hostLinkEndCode = 0;
@@ -247,6 +254,9 @@ public:
 
     void setFaults(const Faults &faults);
     Faults faults() const;
+    // Host Link C-mode: mode, frame sizes and faults (CModeSettings.h).
+    void setCMode(const CModeSettings &settings);
+    CModeSettings cmode() const;
     Stats stats() const;
 
     // Drop every open TCP connection (the controller closes them); the

@@ -6,6 +6,7 @@
 // guarded by `mutex`, since tests read and change it from their own thread.
 
 #include "CipVariables.h"
+#include "CModeSettings.h"
 #include "ControllerModel.h"
 #include "MemoryImage.h"
 #include "PlcSimulator.h"
@@ -24,6 +25,7 @@ struct SimState
     mutable QMutex mutex;
     MemoryImage memory;
     Faults faults;
+    CModeSettings cmode;
     Stats stats;
     int unit = 0;
     int serverNode = 1;

@@ -3,6 +3,7 @@
 // one memory image until SIGINT or SIGTERM.
 
 #include "CipOptions.h"
+#include "CModeOptions.h"
 #include "ControllerOptions.h"
 #include "CountFile.h"
 #include "PlcSimulator.h"
@@ -135,6 +136,7 @@ int main(int argc, char *argv[])
     };
     parser.addOptions(options);
     parser.addOptions(plcsim::cipOptions());
+    parser.addOptions(plcsim::cmodeOptions());
     parser.addOptions(plcsim::controllerOptions());
     parser.process(app);
 
@@ -167,6 +169,12 @@ int main(int argc, char *argv[])
     }
     if (finsPort < 0 && finsUdpPort < 0 && hostLinkPort < 0 && baud == 0 && cipPort < 0) {
         fail(QStringLiteral("nothing to serve: give --fins-port, --fins-udp-port, --hostlink-port, --serial or --cip-port"));
+        return 2;
+    }
+    plcsim::CModeSettings cmode;
+    QString cmodeError;
+    if (!plcsim::cmodeSettingsFrom(parser, &cmode, &cmodeError)) {
+        fail(cmodeError);
         return 2;
     }
     f.endCode = quint16(endCode);
@@ -208,6 +216,7 @@ int main(int argc, char *argv[])
         sim.setServerNode(node);
     sim.setFinsUdpAnswerPort(quint16(udpStatic));
     sim.setFaults(f);
+    sim.setCMode(cmode);
     if (parser.isSet(QStringLiteral("fill")))
         fill(sim);
     if (!parser.isSet(QStringLiteral("quiet")))

@@ -105,6 +105,18 @@ int main(int argc, char *argv[])
     const CLabelVariable sum = viaFins + viaHostLink;
     check(shorts(sum) == QList<short>({8642, -4}), QStringLiteral("sum [%1]").arg(text(shorts(sum))));
 
+    // C-mode on the same Host Link port reads what FINS wrote.
+    CDriveBaseClass *cmode = load(HLINKC_PLUGIN);
+    check(cmode && cmode->getDriveName() == QLatin1String("HLinkC"), QStringLiteral("C-mode driver name"));
+    if (cmode) {
+        cmode->SetConnectPar(QStringLiteral("0"));
+        check(cmode->ConnectDrive(hostLinkTarget) == 0, QStringLiteral("C-mode connect ") + hostLinkTarget);
+        const CLabelVariable viaCMode = cmode->ReadVariable(QStringLiteral("D100"), Int16, 2);
+        check(shorts(viaCMode) == QList<short>({4321, -2}),
+              QStringLiteral("C-mode reads what FINS wrote: [%1]").arg(text(shorts(viaCMode))));
+        check(cmode->DestroyFree() == 0, QStringLiteral("C-mode release"));
+    }
+
     check(fins->DisConnectDrive() == 0, QStringLiteral("FINS disconnect"));
     check(hlink->DisConnectDrive() == 0, QStringLiteral("Host Link disconnect"));
     check(fins->DestroyFree() == 0 && hlink->DestroyFree() == 0, QStringLiteral("release"));

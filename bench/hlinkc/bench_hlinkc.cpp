@@ -1,0 +1,199 @@
+// Host Link C-mode read latency: the plug-in against plcsim running as its
+// own process, compared with the floor a minimal blocking socket client gets
+// from the same simulator (1 word, and 100 words in a long block with the
+// lone-CR handshake), and over a 115200 baud pseudo-terminal with the time
+// the request and answer take on the line.
+//
+// bench_hlinkc [reads]   (default 2000 over TCP, a quarter of it over serial)
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLibrary>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "BenchSupport.h"
+#include "CDriveBaseClass.h"
+
+namespace {
+
+using bench::Figures;
+using bench::figures;
+
+// "@01RD" begin count, FCS, "*" CR: written out here, not by the plug-in.
+QByteArray rawRead(int count)
+{
+    QByteArray body = "@01RD0000" + QByteArray::number(count).rightJustified(4, '0');
+    unsigned char x = 0;
+    for (char c : body)
+        x ^= static_cast<unsigned char>(c);
+    return body + QByteArray::number(x, 16).rightJustified(2, '0').toUpper() + "*\r";
+}
+
+// The floor: send, block on recv until CR; a frame without "*" gets a lone CR.
+class RawClient
+{
+public:
+    bool open(quint16 port)
+    {
+        m_fd = bench::connectLoopback(port);
+        return m_fd >= 0;
+    }
+    ~RawClient()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool exchange(const QByteArray &request)
+    {
+        if (!put(request))
+            return false;
+        // The controller sends nothing past a frame until it gets the CR,
+        // so whatever one recv brings belongs to the current frame.
+        QByteArray frame;
+        char buffer[512];
+        for (;;) {
+            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                return false;
+            frame.append(buffer, int(n));
+            if (!frame.endsWith('\r'))
+                continue;
+            if (frame.endsWith("*\r"))
+                return true;
+            frame.clear();
+            if (!put("\r"))
+                return false;
+        }
+    }
+
+private:
+    bool put(const QByteArray &bytes)
+    {
+        return ::send(m_fd, bytes.constData(), size_t(bytes.size()), 0) == bytes.size();
+    }
+    int m_fd = -1;
+};
+
+bool startSimulator(QProcess &sim, quint16 *tcpPort, QString *pts)
+{
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(QStringLiteral(PLCSIM_PROGRAM), {QStringLiteral("--hostlink-port"), QStringLiteral("0"),
+                                              QStringLiteral("--serial"), QStringLiteral("115200"),
+                                              QStringLiteral("--unit"), QStringLiteral("1"),
+                                              QStringLiteral("--quiet")});
+    if (!sim.waitForStarted(5000))
+        return false;
+    QString banner;
+    while ((*tcpPort == 0 || pts->isEmpty()) && sim.waitForReadyRead(5000)) {
+        banner += QString::fromLocal8Bit(sim.readAll());
+        const auto tcp = QRegularExpression(QStringLiteral("Host Link TCP listening on [0-9.]+:(\\d+)")).match(banner);
+        if (tcp.hasMatch())
+            *tcpPort = quint16(tcp.captured(1).toUInt());
+        const auto serial = QRegularExpression(QStringLiteral("Host Link serial on (\\S+) at")).match(banner);
+        if (serial.hasMatch())
+            *pts = serial.captured(1);
+    }
+    return *tcpPort != 0 && !pts->isEmpty();
+}
+
+// Blocks of 100 timed calls of each, taking turns, so drift hits both alike.
+void series(int reads, const std::function<bool()> &a, const std::function<bool()> &b, std::vector<double> *ta,
+            std::vector<double> *tb, int *failures)
+{
+    QElapsedTimer clock;
+    for (int done = 0; done < reads; done += 100) {
+        for (int i = 0; i < 100; ++i) {
+            clock.start();
+            *failures += !a();
+            ta->push_back(double(clock.nsecsElapsed()) / 1000.0);
+        }
+        for (int i = 0; b && i < 100; ++i) {
+            clock.start();
+            *failures += !b();
+            tb->push_back(double(clock.nsecsElapsed()) / 1000.0);
+        }
+    }
+}
+
+// 1 word over the simulator's pseudo-terminal at 115200 baud, next to the
+// time request and answer take on the line.
+bool serialSeries(CDriveBaseClass *driver, const QString &pts, int reads, int *failures)
+{
+    if (driver->ConnectDrive(pts + QStringLiteral(",115200,8,1,N")) != 0) {
+        std::fprintf(stderr, "bench_hlinkc: cannot open %s\n", qPrintable(pts));
+        return false;
+    }
+    std::vector<double> warm, none, serial;
+    auto serialRead = [&] { return driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode == 0; };
+    series(100, serialRead, nullptr, &warm, &none, failures);
+    series(reads / 4, serialRead, nullptr, &serial, &none, failures);
+    const Figures s = figures(serial);
+    // "@01RD00000001" FCS "*" CR is 17 characters, "@01RD00" word FCS "*" CR 15.
+    const double lineUs = (17.0 + 15.0) * 10.0 / 115200.0 * 1e6;
+    std::printf("C-mode over a pseudo-terminal at 115200 baud, D0 x1 (%zu reads)\n", serial.size());
+    std::printf("  plug-in  median %8.1f us  p99 %8.1f us\n", s.median, s.p99);
+    std::printf("  line time of request + answer (17 + 15 chars x 10 bits): %.1f us\n", lineUs);
+    std::printf("  above line time: median %+.1f us, p99 %+.1f us\n", s.median - lineUs, s.p99 - lineUs);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int reads = argc > 1 ? std::max(100, QByteArray(argv[1]).toInt()) : 2000;
+    QProcess sim;
+    quint16 port = 0;
+    QString pts;
+    if (!startSimulator(sim, &port, &pts)) {
+        std::fprintf(stderr, "bench_hlinkc: cannot start %s\n", PLCSIM_PROGRAM);
+        return 1;
+    }
+    QLibrary library(QStringLiteral(PLC_HLINKC_PLUGIN));
+    auto entry = reinterpret_cast<GetSharedLibraryFn>(library.resolve("getSharedLibrary"));
+    if (!entry) {
+        std::fprintf(stderr, "bench_hlinkc: %s\n", qPrintable(library.errorString()));
+        return 1;
+    }
+    CDriveBaseClass *driver = entry();
+    RawClient raw;
+    if (driver->ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(port)) != 0 || !raw.open(port)) {
+        std::fprintf(stderr, "bench_hlinkc: cannot connect to 127.0.0.1:%u\n", port);
+        return 1;
+    }
+    std::printf("plcsim pid %lld, Host Link TCP 127.0.0.1:%u, serial %s\n", sim.processId(), port, qPrintable(pts));
+    // Every read stamps its result with the local time; with TZ unset glibc
+    // looks at /etc/localtime on each of those calls, which shows here.
+    std::printf("TZ %s\n", qEnvironmentVariableIsSet("TZ") ? qPrintable(qEnvironmentVariable("TZ")) : "(unset)");
+    int failures = 0;
+    for (int words : {1, 100}) {
+        const QByteArray request = rawRead(words);
+        auto viaPlugin = [&] { return driver->ReadVariable(QStringLiteral("D0"), UInt16, words).errorCode == 0; };
+        auto viaRaw = [&] { return raw.exchange(request); };
+        std::vector<double> warmA, warmB, p, f;
+        series(100, viaPlugin, viaRaw, &warmA, &warmB, &failures);
+        series(reads, viaPlugin, viaRaw, &p, &f, &failures);
+        const Figures fp = figures(p), ff = figures(f);
+        const QByteArray name = QByteArray("C-mode over TCP, D0 x") + QByteArray::number(words);
+        bench::printSeries(name.constData(), p.size(), fp, ff);
+        std::printf("  ratio plug-in / floor: median %.2f, p99 %.2f\n", fp.median / ff.median, fp.p99 / ff.p99);
+    }
+
+    if (!serialSeries(driver, pts, reads, &failures))
+        return 1;
+    std::printf("failed reads: %d\n", failures);
+    driver->DisConnectDrive();
+    sim.terminate();
+    sim.waitForFinished(5000);
+    return failures == 0 ? 0 : 1;
+}
