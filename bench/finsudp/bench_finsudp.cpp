@@ -6,22 +6,20 @@
 //   bench_finsudp [--reads N] [--plcsim PATH] [--plugin PATH]
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLibrary>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <cstdio>
 #include <functional>
 #include <vector>
 
-#include "BenchSupport.h"
+#include "BenchRun.h"
 #include "CDriveBaseClass.h"
 
 namespace {
 
-using Sample = std::vector<double>; // microseconds per read
+using bench::Sample;
 
 constexpr unsigned char kPlcNode = 1;   // plcsim's default FINS node
 constexpr unsigned char kPluginNode = 2; // SA1 of the plug-in
@@ -66,54 +64,6 @@ private:
     unsigned char buffer[4096];
 };
 
-bool startSimulator(QProcess &sim, const QString &path, quint16 *port)
-{
-    // Quiet: nobody reads its traces, and a full pipe would stall it.
-    sim.start(path, {QStringLiteral("--fins-udp-port"), QStringLiteral("0"), QStringLiteral("--quiet")});
-    const QRegularExpression banner(QStringLiteral("FINS/UDP listening on [0-9.]+:(\\d+)"));
-    QString out;
-    while (sim.waitForReadyRead(5000)) {
-        out += QString::fromLocal8Bit(sim.readAllStandardOutput());
-        const QRegularExpressionMatch m = banner.match(out);
-        if (m.hasMatch()) {
-            *port = quint16(m.captured(1).toUInt());
-            return true;
-        }
-    }
-    std::fprintf(stderr, "plcsim did not start: %s\n", sim.readAllStandardError().constData());
-    return false;
-}
-
-// Both clients in turns of 100 reads, after 100 warm-up reads each.
-void measure(int reads, const std::function<bool()> &plugin, const std::function<bool()> &floor, Sample *p,
-             Sample *f, int *failures)
-{
-    for (int i = 0; i < 100; ++i)
-        *failures += !plugin() + !floor();
-    QElapsedTimer t;
-    const auto block = [&](const std::function<bool()> &once, Sample *s) {
-        for (int i = 0; i < 100; ++i) {
-            t.start();
-            const bool ok = once();
-            s->push_back(double(t.nsecsElapsed()) / 1000.0);
-            *failures += !ok;
-        }
-    };
-    for (int done = 0; done < reads; done += 100) {
-        block(plugin, p);
-        block(floor, f);
-    }
-}
-
-void report(const char *name, const Sample &plugin, const Sample &floor)
-{
-    const bench::Figures p = bench::figures(plugin);
-    const bench::Figures f = bench::figures(floor);
-    bench::printSeries(name, plugin.size(), p, f);
-    std::printf("  ratio plug-in/floor: median %.2f, p99 %.2f, throughput %.2f\n", p.median / f.median,
-                p.p99 / f.p99, p.total / f.total);
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -129,7 +79,8 @@ int main(int argc, char *argv[])
 
     QProcess sim;
     quint16 port = 0;
-    if (!startSimulator(sim, option(QStringLiteral("--plcsim"), QStringLiteral(PLCSIM_PROGRAM)), &port))
+    if (!bench::startSimulator(sim, option(QStringLiteral("--plcsim"), QStringLiteral(PLCSIM_PROGRAM)),
+                               {QStringLiteral("--fins-udp-port"), QStringLiteral("0")}, QStringLiteral("FINS/UDP listening on [0-9.]+:(\\d+)"), &port))
         return 1;
     QLibrary library(pluginPath);
     auto entry = reinterpret_cast<CDriveBaseClass *(*)()>(library.resolve("getSharedLibrary"));
@@ -149,10 +100,10 @@ int main(int argc, char *argv[])
     int failures = 0;
     for (int words : {1, 500}) {
         Sample plugin, floor;
-        measure(
+        bench::measure(
             reads, [&] { return driver->ReadVariable(QStringLiteral("D100"), UInt16, words).errorCode == 0; },
             [&] { return raw.read(100, words); }, &plugin, &floor, &failures);
-        report(words == 1 ? "1 word" : "500 words", plugin, floor);
+        bench::report(words == 1 ? "1 word" : "500 words", plugin, floor);
     }
     std::printf("failed reads: %d\n", failures);
 

@@ -1,0 +1,78 @@
+#ifndef BENCHRUN_H
+#define BENCHRUN_H
+
+// The run of a benchmark that times a plug-in against a floor client on one
+// plcsim process: starting the simulator, the interleaved series and their
+// report.
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "BenchSupport.h"
+
+namespace bench {
+
+using Sample = std::vector<double>; // microseconds per read
+
+// Starts plcsim quietly with `arguments` and waits for its banner; `banner`
+// captures the port it listens on.
+inline bool startSimulator(QProcess &sim, const QString &path, QStringList arguments, const QString &banner,
+                           quint16 *port)
+{
+    // Quiet: nobody reads its traces, and a full pipe would stall it.
+    arguments << QStringLiteral("--quiet");
+    sim.start(path, arguments);
+    const QRegularExpression pattern(banner);
+    QString out;
+    while (sim.waitForReadyRead(5000)) {
+        out += QString::fromLocal8Bit(sim.readAllStandardOutput());
+        const QRegularExpressionMatch m = pattern.match(out);
+        if (m.hasMatch()) {
+            *port = quint16(m.captured(1).toUInt());
+            return true;
+        }
+    }
+    std::fprintf(stderr, "plcsim did not start: %s\n", sim.readAllStandardError().constData());
+    return false;
+}
+
+// Both clients in turns of 100 reads, after 100 warm-up reads each.
+inline void measure(int reads, const std::function<bool()> &plugin, const std::function<bool()> &floor, Sample *p,
+                    Sample *f, int *failures)
+{
+    for (int i = 0; i < 100; ++i)
+        *failures += !plugin() + !floor();
+    QElapsedTimer t;
+    const auto block = [&](const std::function<bool()> &once, Sample *s) {
+        for (int i = 0; i < 100; ++i) {
+            t.start();
+            const bool ok = once();
+            s->push_back(double(t.nsecsElapsed()) / 1000.0);
+            *failures += !ok;
+        }
+    };
+    for (int done = 0; done < reads; done += 100) {
+        block(plugin, p);
+        block(floor, f);
+    }
+}
+
+inline void report(const char *name, const Sample &plugin, const Sample &floor)
+{
+    const Figures p = figures(plugin);
+    const Figures f = figures(floor);
+    printSeries(name, plugin.size(), p, f);
+    std::printf("  ratio plug-in/floor: median %.2f, p99 %.2f, throughput %.2f\n", p.median / f.median,
+                p.p99 / f.p99, p.total / f.total);
+}
+
+} // namespace bench
+
+#endif // BENCHRUN_H
