@@ -86,18 +86,9 @@ void fill(plcsim::Simulator &sim)
     sim.setWord(Area::H, 0, 0x5678);
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+QList<QCommandLineOption> serverOptions()
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("plcsim"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Simulated Omron controller: FINS/TCP, FINS/UDP and Host Link (TCP and serial) on one memory image."));
-    parser.addHelpOption();
-    const QList<QCommandLineOption> options = {
+    return {
         {"fins-port", "Serve FINS/TCP on port N (0 picks a free one).", "N"},
         {"fins-udp-port", "Serve FINS/UDP on port N (0 picks a free one).", "N"},
         {"fins-udp-static", "FINS/UDP answers go to the sender's address at PORT, not to the port they came from.",
@@ -111,6 +102,12 @@ int main(int argc, char *argv[])
         {"fill", "Put demo values into D0.. and a few other words."},
         {"quiet", "Do not print frames."},
         {"count-file", "Keep the counters of commands received in FILE (rewritten every 20 ms).", "FILE"},
+    };
+}
+
+QList<QCommandLineOption> faultOptions()
+{
+    return {
         {"delay", "Fault: answer MS milliseconds late.", "MS"},
         {"chunk", "Fault: send answers in pieces of N bytes.", "N"},
         {"chunk-gap", "Fault: pause MS milliseconds between pieces.", "MS"},
@@ -134,12 +131,18 @@ int main(int argc, char *argv[])
         {"duplicate", "Fault: FINS/UDP sends every answer twice."},
         {"other-port", "Fault: FINS/UDP answers come from another port."},
     };
-    parser.addOptions(options);
-    parser.addOptions(plcsim::cipOptions());
-    parser.addOptions(plcsim::cmodeOptions());
-    parser.addOptions(plcsim::controllerOptions());
-    parser.process(app);
+}
 
+// What the numeric options and the fault switches say; -1 ports are not served.
+struct Settings {
+    int finsPort = -1, finsUdpPort = -1, udpStatic = 0, hostLinkPort = -1, baud = 0, unit = 0, node = 1;
+    int cipPort = -1;
+    plcsim::Faults faults;
+};
+
+// False (after saying why) when a numeric option is malformed or out of range.
+bool readNumbers(const QCommandLineParser &parser, Settings *s)
+{
     auto number = [&](const char *name, int base, int min, int max, int &out) {
         if (!parser.isSet(QLatin1String(name)))
             return true;
@@ -148,26 +151,144 @@ int main(int argc, char *argv[])
         fail(QStringLiteral("invalid value for --%1: %2").arg(QLatin1String(name), parser.value(QLatin1String(name))));
         return false;
     };
-
-    int finsPort = -1, finsUdpPort = -1, udpStatic = 0, hostLinkPort = -1, baud = 0, unit = 0, node = 1, endCode = 0, hlEndCode = 0, refuse = 0;
-    plcsim::Faults f;
-    if (!number("fins-port", 10, 0, 65535, finsPort) || !number("fins-udp-port", 10, 0, 65535, finsUdpPort)
-        || !number("fins-udp-static", 10, 1, 65535, udpStatic) || !number("hostlink-port", 10, 0, 65535, hostLinkPort)
-        || !number("serial", 10, 50, 4000000, baud) || !number("unit", 10, 0, 31, unit)
-        || !number("node", 10, 1, 254, node) || !number("delay", 10, 0, 600000, f.delayMs)
-        || !number("chunk", 10, 1, 65535, f.chunkSize) || !number("chunk-gap", 10, 0, 600000, f.chunkGapMs)
-        || !number("end-code", 16, 0, 0xFFFF, endCode) || !number("close-after", 10, 1, 1000000, f.closeAfterFrames)
+    plcsim::Faults &f = s->faults;
+    int endCode = 0, hlEndCode = 0, refuse = 0;
+    if (!number("fins-port", 10, 0, 65535, s->finsPort) || !number("fins-udp-port", 10, 0, 65535, s->finsUdpPort)
+        || !number("fins-udp-static", 10, 1, 65535, s->udpStatic)
+        || !number("hostlink-port", 10, 0, 65535, s->hostLinkPort) || !number("serial", 10, 50, 4000000, s->baud)
+        || !number("unit", 10, 0, 31, s->unit) || !number("node", 10, 1, 254, s->node)
+        || !number("delay", 10, 0, 600000, f.delayMs) || !number("chunk", 10, 1, 65535, f.chunkSize)
+        || !number("chunk-gap", 10, 0, 600000, f.chunkGapMs) || !number("end-code", 16, 0, 0xFFFF, endCode)
+        || !number("close-after", 10, 1, 1000000, f.closeAfterFrames)
         || !number("hl-end-code", 16, 0, 0xFF, hlEndCode) || !number("refuse-node", 16, 0, 0xFFFF, refuse)
         || !number("lose-commands", 10, 0, 1000000, f.loseCommands)
         || !number("lose-answers", 10, 0, 1000000, f.loseAnswers))
+        return false;
+    f.endCode = quint16(endCode);
+    f.hostLinkEndCode = quint8(hlEndCode);
+    f.handshakeError = quint32(refuse);
+    return true;
+}
+
+void readFaultSwitches(const QCommandLineParser &parser, plcsim::Faults *f)
+{
+    const auto on = [&parser](const char *name) { return parser.isSet(QLatin1String(name)); };
+    f->silent = on("silent");
+    f->wrongNode = on("wrong-node");
+    f->wrongSid = on("wrong-sid");
+    f->garbage = on("garbage");
+    f->oversizedLength = on("oversized-length");
+    f->badFcs = on("bad-fcs");
+    f->wrongUnit = on("wrong-unit");
+    f->missingTerminator = on("no-terminator");
+    f->cutShort = on("cut-short");
+    f->staleFirst = on("stale-first");
+    f->silentHandshake = on("silent-handshake");
+    f->duplicateAnswer = on("duplicate");
+    f->answerFromOtherPort = on("other-port");
+}
+
+void announceModel(const plcsim::Simulator &sim)
+{
+    const plcsim::ControllerModel m = sim.model();
+    say(QStringLiteral("Controller %1 (%2): %3 words per read, %4 per write, D0-D%5, %6 EM banks")
+            .arg(QString::fromLatin1(m.modelText), m.name).arg(m.maxReadWords()).arg(m.maxWriteWords())
+            .arg(m.dWords - 1).arg(m.emBanks));
+}
+
+// Says where a server listens, or why it could not: false then.
+bool announce(quint16 port, const QString &bind, int asked, const char *failure, const char *what)
+{
+    if (port == 0) {
+        fail(QStringLiteral("%1 %2:%3 for %4").arg(QLatin1String(failure), bind).arg(asked).arg(QLatin1String(what)));
+        return false;
+    }
+    say(QStringLiteral("%1 listening on %2:%3").arg(QLatin1String(what), bind).arg(port));
+    return true;
+}
+
+// Starts every server the options ask for, in the order the banners have
+// always come in; false (after saying why) when one cannot start.
+bool startServers(plcsim::Simulator &sim, const Settings &s, const QString &bind)
+{
+    if (s.cipPort >= 0
+        && !announce(sim.startCip(quint16(s.cipPort), bind), bind, s.cipPort, "cannot listen on", "EtherNet/IP"))
+        return false;
+    if (s.finsPort >= 0
+        && !announce(sim.startFins(quint16(s.finsPort), bind), bind, s.finsPort, "cannot listen on", "FINS/TCP"))
+        return false;
+    if (s.finsUdpPort >= 0
+        && !announce(sim.startFinsUdp(quint16(s.finsUdpPort), bind), bind, s.finsUdpPort, "cannot bind", "FINS/UDP"))
+        return false;
+    if (s.hostLinkPort >= 0) {
+        const quint16 port = sim.startHostLinkTcp(quint16(s.hostLinkPort), bind);
+        if (port == 0) {
+            fail(QStringLiteral("cannot listen on %1:%2 for Host Link").arg(bind).arg(s.hostLinkPort));
+            return false;
+        }
+        say(QStringLiteral("Host Link TCP listening on %1:%2").arg(bind).arg(port));
+    }
+    if (s.baud > 0) {
+        const QString path = sim.startHostLinkSerial(s.baud);
+        if (path.isEmpty()) {
+            fail(QStringLiteral("cannot open a pseudo-terminal"));
+            return false;
+        }
+        say(QStringLiteral("Host Link serial on %1 at %2 baud").arg(path).arg(s.baud));
+    }
+    return true;
+}
+
+// The simulator as the options describe it; empty when they are all good,
+// else the reason.
+QString configure(plcsim::Simulator &sim, const QCommandLineParser &parser, const Settings &s,
+                  const plcsim::CModeSettings &cmode)
+{
+    const QString badController = plcsim::applyControllerOptions(parser, sim);
+    if (!badController.isEmpty())
+        return badController;
+    if (parser.isSet(QStringLiteral("model")))
+        announceModel(sim);
+    sim.setUnit(s.unit);
+    if (parser.isSet(QStringLiteral("node")))
+        sim.setServerNode(s.node);
+    sim.setFinsUdpAnswerPort(quint16(s.udpStatic));
+    sim.setFaults(s.faults);
+    sim.setCMode(cmode);
+    if (parser.isSet(QStringLiteral("fill")))
+        fill(sim);
+    if (!parser.isSet(QStringLiteral("quiet")))
+        sim.setTraceHandler([](const QString &line) { say(line); });
+    return plcsim::loadCipVariables(parser, sim);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("plcsim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated Omron controller: FINS/TCP, FINS/UDP and Host Link (TCP and serial) on one memory image."));
+    parser.addHelpOption();
+    parser.addOptions(serverOptions());
+    parser.addOptions(faultOptions());
+    parser.addOptions(plcsim::cipOptions());
+    parser.addOptions(plcsim::cmodeOptions());
+    parser.addOptions(plcsim::controllerOptions());
+    parser.process(app);
+
+    Settings s;
+    if (!readNumbers(parser, &s))
         return 2;
-    int cipPort = -1;
-    const QString cipError = plcsim::applyCipOptions(parser, f, &cipPort);
+    const QString cipError = plcsim::applyCipOptions(parser, s.faults, &s.cipPort);
     if (!cipError.isEmpty()) {
         fail(cipError);
         return 2;
     }
-    if (finsPort < 0 && finsUdpPort < 0 && hostLinkPort < 0 && baud == 0 && cipPort < 0) {
+    if (s.finsPort < 0 && s.finsUdpPort < 0 && s.hostLinkPort < 0 && s.baud == 0 && s.cipPort < 0) {
         fail(QStringLiteral("nothing to serve: give --fins-port, --fins-udp-port, --hostlink-port, --serial or --cip-port"));
         return 2;
     }
@@ -177,98 +298,20 @@ int main(int argc, char *argv[])
         fail(cmodeError);
         return 2;
     }
-    f.endCode = quint16(endCode);
-    f.hostLinkEndCode = quint8(hlEndCode);
-    f.silent = parser.isSet(QStringLiteral("silent"));
-    f.wrongNode = parser.isSet(QStringLiteral("wrong-node"));
-    f.wrongSid = parser.isSet(QStringLiteral("wrong-sid"));
-    f.garbage = parser.isSet(QStringLiteral("garbage"));
-    f.oversizedLength = parser.isSet(QStringLiteral("oversized-length"));
-    f.badFcs = parser.isSet(QStringLiteral("bad-fcs"));
-    f.wrongUnit = parser.isSet(QStringLiteral("wrong-unit"));
-    f.missingTerminator = parser.isSet(QStringLiteral("no-terminator"));
-    f.cutShort = parser.isSet(QStringLiteral("cut-short"));
-    f.staleFirst = parser.isSet(QStringLiteral("stale-first"));
-    f.handshakeError = quint32(refuse);
-    f.silentHandshake = parser.isSet(QStringLiteral("silent-handshake"));
-    f.duplicateAnswer = parser.isSet(QStringLiteral("duplicate"));
-    f.answerFromOtherPort = parser.isSet(QStringLiteral("other-port"));
-
+    readFaultSwitches(parser, &s.faults);
     if (!installSignalHandlers(app)) {
         fail(QStringLiteral("cannot install signal handlers"));
         return 1;
     }
 
     plcsim::Simulator sim;
-    const QString badController = plcsim::applyControllerOptions(parser, sim);
-    if (!badController.isEmpty()) {
-        fail(badController);
+    const QString bad = configure(sim, parser, s, cmode);
+    if (!bad.isEmpty()) {
+        fail(bad);
         return 2;
     }
-    if (parser.isSet(QStringLiteral("model"))) {
-        const plcsim::ControllerModel m = sim.model();
-        say(QStringLiteral("Controller %1 (%2): %3 words per read, %4 per write, D0-D%5, %6 EM banks")
-                .arg(QString::fromLatin1(m.modelText), m.name).arg(m.maxReadWords()).arg(m.maxWriteWords())
-                .arg(m.dWords - 1).arg(m.emBanks));
-    }
-    sim.setUnit(unit);
-    if (parser.isSet(QStringLiteral("node")))
-        sim.setServerNode(node);
-    sim.setFinsUdpAnswerPort(quint16(udpStatic));
-    sim.setFaults(f);
-    sim.setCMode(cmode);
-    if (parser.isSet(QStringLiteral("fill")))
-        fill(sim);
-    if (!parser.isSet(QStringLiteral("quiet")))
-        sim.setTraceHandler([](const QString &line) { say(line); });
-
-    const QString varsError = plcsim::loadCipVariables(parser, sim);
-    if (!varsError.isEmpty()) {
-        fail(varsError);
-        return 2;
-    }
-
-    const QString bind = parser.value(QStringLiteral("bind"));
-    if (cipPort >= 0) {
-        const quint16 port = sim.startCip(quint16(cipPort), bind);
-        if (port == 0) {
-            fail(QStringLiteral("cannot listen on %1:%2 for EtherNet/IP").arg(bind).arg(cipPort));
-            return 1;
-        }
-        say(QStringLiteral("EtherNet/IP listening on %1:%2").arg(bind).arg(port));
-    }
-    if (finsPort >= 0) {
-        const quint16 port = sim.startFins(quint16(finsPort), bind);
-        if (port == 0) {
-            fail(QStringLiteral("cannot listen on %1:%2 for FINS/TCP").arg(bind).arg(finsPort));
-            return 1;
-        }
-        say(QStringLiteral("FINS/TCP listening on %1:%2").arg(bind).arg(port));
-    }
-    if (finsUdpPort >= 0) {
-        const quint16 port = sim.startFinsUdp(quint16(finsUdpPort), bind);
-        if (port == 0) {
-            fail(QStringLiteral("cannot bind %1:%2 for FINS/UDP").arg(bind).arg(finsUdpPort));
-            return 1;
-        }
-        say(QStringLiteral("FINS/UDP listening on %1:%2").arg(bind).arg(port));
-    }
-    if (hostLinkPort >= 0) {
-        const quint16 port = sim.startHostLinkTcp(quint16(hostLinkPort), bind);
-        if (port == 0) {
-            fail(QStringLiteral("cannot listen on %1:%2 for Host Link").arg(bind).arg(hostLinkPort));
-            return 1;
-        }
-        say(QStringLiteral("Host Link TCP listening on %1:%2").arg(bind).arg(port));
-    }
-    if (baud > 0) {
-        const QString path = sim.startHostLinkSerial(baud);
-        if (path.isEmpty()) {
-            fail(QStringLiteral("cannot open a pseudo-terminal"));
-            return 1;
-        }
-        say(QStringLiteral("Host Link serial on %1 at %2 baud").arg(path).arg(baud));
-    }
+    if (!startServers(sim, s, parser.value(QStringLiteral("bind"))))
+        return 1;
 
     std::unique_ptr<plcsim::CountFile> counts;
     if (parser.isSet(QStringLiteral("count-file")))
