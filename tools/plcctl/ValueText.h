@@ -1,13 +1,15 @@
 #ifndef PLCCTL_VALUETEXT_H
 #define PLCCTL_VALUETEXT_H
 
-// Tag types by name, result codes in words, and the conversion between the
+// Tag types by name (result codes in words: ResultWords.h), and the conversion between the
 // values a user types and the lists a CLabelVariable carries. Everything here
 // is a pure function: no driver, no I/O.
 
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+
+#include "ResultWords.h"
 
 class CLabelVariable;
 
@@ -20,14 +22,6 @@ int typeFromName(const QString &name);
 QString typeName(int type);
 // The names typeFromName accepts, in code order, for usage texts.
 QStringList typeNames();
-
-// errorCode of a CLabelVariable in words ("unknown area").
-QString resultMeaning(int errorCode);
-// "3 (unknown area)"
-QString resultText(int errorCode);
-// Result of ConnectDrive in words. `driverName` is the plug-in's
-// getDriveName(), because the two plug-ins use the negative codes differently.
-QString connectMeaning(int result, const QString &driverName);
 
 // Parses `texts` as elements of `type` into a QVariant holding the list type
 // the drivers expect (QList<short> for Int16 ...). Strict: every text must be

@@ -5,6 +5,7 @@
 set(PLCCTL_DIR ${CMAKE_CURRENT_LIST_DIR})
 add_library(plcctlkit STATIC
   ${PLCCTL_DIR}/ValueText.h ${PLCCTL_DIR}/ValueText.cpp
+  ${PLCCTL_DIR}/ResultWords.h ${PLCCTL_DIR}/ResultWords.cpp
   ${PLCCTL_DIR}/CtlArguments.h ${PLCCTL_DIR}/CtlArguments.cpp
   ${PLCCTL_DIR}/JsonLine.h ${PLCCTL_DIR}/JsonLine.cpp
   ${PLCCTL_DIR}/ControllerReport.h ${PLCCTL_DIR}/ControllerReport.cpp
