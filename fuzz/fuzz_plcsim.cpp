@@ -1,8 +1,10 @@
-// The simulator's command side: a byte stream into a FINS/TCP session or a
-// Host Link session (as a client's connection delivers it), or one FINS/UDP
+// The simulator's command side: a byte stream into a FINS/TCP session, a
+// Host Link session (FA and C-mode) or an EtherNet/IP session (as a client's
+// connection delivers it), or one FINS/UDP
 // datagram through the UDP unit's checks and the command executor. A
 // simulator that crashes on a bad frame would hide the driver faults it is
 // there to show.
+#include "CipSession.h"
 #include "FinsExecutor.h"
 #include "FinsTcpSession.h"
 #include "FinsUdpFrames.h"
@@ -50,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // what a run wrote only changes what later runs read.
     static plcsim::SimState state;
     state.finsNodes.clear();
-    switch (in.byte() % 3) {
+    switch (in.byte() % 4) {
     case 0: {
         // An unconnected socket: the session's answers are written nowhere.
         auto *link = new plcsim::TcpLink(new QTcpSocket);
@@ -63,6 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         NullLink link;
         plcsim::HostLinkSession session(&state, &link);
         feed(&link, in);
+        break;
+    }
+    case 3: {
+        auto *link = new plcsim::TcpLink(new QTcpSocket);
+        plcsim::CipSession session(&state, link);
+        feed(link, in);
+        delete link;
         break;
     }
     default: {
