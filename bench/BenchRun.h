@@ -43,6 +43,28 @@ inline bool startSimulator(QProcess &sim, const QString &path, QStringList argum
     return false;
 }
 
+// Starts plcsim serving Host Link (unit 1) on TCP and on a pseudo-terminal
+// at 115200 baud, and reads both places from its banners.
+inline bool startHostLinkSimulator(QProcess &sim, const QString &path, quint16 *tcpPort, QString *pts)
+{
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start(path, {QStringLiteral("--hostlink-port"), QStringLiteral("0"), QStringLiteral("--serial"),
+                     QStringLiteral("115200"), QStringLiteral("--unit"), QStringLiteral("1"), QStringLiteral("--quiet")});
+    if (!sim.waitForStarted(5000))
+        return false;
+    QString banner;
+    while ((*tcpPort == 0 || pts->isEmpty()) && sim.waitForReadyRead(5000)) {
+        banner += QString::fromLocal8Bit(sim.readAll());
+        const auto tcp = QRegularExpression(QStringLiteral("Host Link TCP listening on [0-9.]+:(\\d+)")).match(banner);
+        if (tcp.hasMatch())
+            *tcpPort = quint16(tcp.captured(1).toUInt());
+        const auto serial = QRegularExpression(QStringLiteral("Host Link serial on (\\S+) at")).match(banner);
+        if (serial.hasMatch())
+            *pts = serial.captured(1);
+    }
+    return *tcpPort != 0 && !pts->isEmpty();
+}
+
 // Both clients in turns of 100 reads, after 100 warm-up reads each.
 inline void measure(int reads, const std::function<bool()> &plugin, const std::function<bool()> &floor, Sample *p,
                     Sample *f, int *failures)

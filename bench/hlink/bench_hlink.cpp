@@ -9,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QLibrary>
 #include <QProcess>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,7 +20,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "BenchSupport.h"
+#include "BenchRun.h"
 #include "CDriveBaseClass.h"
 
 namespace {
@@ -78,28 +77,6 @@ private:
     int m_fd = -1;
 };
 
-bool startSimulator(QProcess &sim, quint16 *tcpPort, QString *pts)
-{
-    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start(QStringLiteral(PLCSIM_PROGRAM), {QStringLiteral("--hostlink-port"), QStringLiteral("0"),
-                                              QStringLiteral("--serial"), QStringLiteral("115200"),
-                                              QStringLiteral("--unit"), QStringLiteral("1"),
-                                              QStringLiteral("--quiet")});
-    if (!sim.waitForStarted(5000))
-        return false;
-    QString banner;
-    while ((*tcpPort == 0 || pts->isEmpty()) && sim.waitForReadyRead(5000)) {
-        banner += QString::fromLocal8Bit(sim.readAll());
-        const auto tcp = QRegularExpression(QStringLiteral("Host Link TCP listening on [0-9.]+:(\\d+)")).match(banner);
-        if (tcp.hasMatch())
-            *tcpPort = quint16(tcp.captured(1).toUInt());
-        const auto serial = QRegularExpression(QStringLiteral("Host Link serial on (\\S+) at")).match(banner);
-        if (serial.hasMatch())
-            *pts = serial.captured(1);
-    }
-    return *tcpPort != 0 && !pts->isEmpty();
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -110,7 +87,7 @@ int main(int argc, char *argv[])
     QProcess sim;
     quint16 port = 0;
     QString pts;
-    if (!startSimulator(sim, &port, &pts)) {
+    if (!bench::startHostLinkSimulator(sim, QStringLiteral(PLCSIM_PROGRAM), &port, &pts)) {
         std::fprintf(stderr, "bench_hlink: cannot start %s\n", PLCSIM_PROGRAM);
         return 1;
     }
