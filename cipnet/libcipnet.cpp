@@ -7,6 +7,7 @@
 #include "CipCodec.h"
 #include "CipConnectionText.h"
 #include "CipIdentity.h"
+#include "LocalTimestamp.h"
 #include "CipMessage.h"
 #include "TagRequest.h"
 
@@ -158,7 +159,7 @@ CLabelVariable LibCipNet::readStep(const CipPath::Path &path, const QString &tag
     result.errorCode = o.resultCode();
     if (o.ok()) {
         result.value = values;
-        result.timestamp = QDateTime::currentDateTime();
+        result.timestamp = LocalTimestamp::now();
     }
     return result;
 }
@@ -176,7 +177,7 @@ CLabelVariable LibCipNet::writeStep(const CipPath::Path &path, const QString &ta
     const Outcome o = remember(transfer.write(path, tag, type, count, value.value));
     value.errorCode = o.resultCode();
     if (o.ok())
-        value.timestamp = QDateTime::currentDateTime();
+        value.timestamp = LocalTimestamp::now();
     return value;
 }
 

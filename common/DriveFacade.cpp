@@ -1,9 +1,8 @@
 #include "DriveFacade.h"
 
-#include <QDateTime>
-
 #include "AddressGrammar.h"
 #include "BuildInfo.h"
+#include "LocalTimestamp.h"
 #include "TagRequest.h"
 #include "WordLayout.h"
 
@@ -18,11 +17,11 @@ long long wordsCovered(DataType type, int bit, int count)
 }
 
 // A write's outcome: the result code, and the time of the transfer when done.
-void finishWrite(CLabelVariable &value, int protocol)
+void finishWrite(CLabelVariable &value, const Outcome &outcome)
 {
-    value.errorCode = TagRequest::resultCodeFor(protocol);
-    if (protocol == 0)
-        value.timestamp = QDateTime::currentDateTime();
+    value.errorCode = outcome.resultCode();
+    if (outcome.ok())
+        value.timestamp = LocalTimestamp::now();
 }
 
 } // namespace
@@ -124,12 +123,12 @@ CLabelVariable DriveFacade::readTag(int word, DataType type, int count, int bit,
         return result;
     }
     Words words;
-    const int protocol = readWords(area, word, int(wordsCovered(type, bit, count)), tag, &words);
-    if (protocol != 0) {
-        result.errorCode = TagRequest::resultCodeFor(protocol);
+    const Outcome outcome = readWords(area, word, int(wordsCovered(type, bit, count)), tag, &words);
+    if (!outcome.ok()) {
+        result.errorCode = outcome.resultCode();
         return result;
     }
-    result.timestamp = QDateTime::currentDateTime();
+    result.timestamp = LocalTimestamp::now();
     result.errorCode = TagRequest::Success;
     result.value = type == Bool ? WordLayout::toBits(bit, words, count) : WordLayout::toElements(type, words, count);
     return result;
@@ -151,9 +150,9 @@ CLabelVariable DriveFacade::writeTagWords(int word, DataType type, int count, CL
         // name: keep that byte as the PLC holds it. If it cannot be read,
         // nothing is written.
         Words held;
-        const int protocol = readWords(area, word + words.size() - 1, 1, tag, &held);
-        if (protocol != 0) {
-            value.errorCode = TagRequest::resultCodeFor(protocol);
+        const Outcome outcome = readWords(area, word + words.size() - 1, 1, tag, &held);
+        if (!outcome.ok()) {
+            value.errorCode = outcome.resultCode();
             return value;
         }
         words.last() = quint16((words.last() & 0xFF00) | (held.value(0) & 0x00FF));

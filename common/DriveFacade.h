@@ -4,8 +4,9 @@
 // What every driver object does the same way, whatever protocol carries its
 // words: parses tag addresses, runs the common checks, lays tag values out in
 // PLC words and back (WordLayout), keeps the bytes a write does not name, and
-// maps protocol results to result codes. A driver derives from it and moves
-// words and bits through its own protocol (readWords, writeWords, writeBits).
+// hands the host the result code of each transfer's Outcome. A driver
+// derives from it and moves words and bits through its own protocol
+// (readWords, writeWords, writeBits).
 //
 // The CDriveBaseClass slot order is the base's; deriving adds no slot to it.
 
@@ -16,6 +17,7 @@
 
 #include "CDriveBaseClass.h"
 #include "CLabelVariable.h"
+#include "Outcome.h"
 
 class DriveFacade : public QObject, public CDriveBaseClass
 {
@@ -68,12 +70,12 @@ public:
 protected:
     using Words = QVector<quint16>;
 
-    // The protocol's transfers. Results: 0 done, -1 bad answer, -2 no
-    // answer, -3 not connected. `tag` is the address text, for the log.
-    virtual int readWords(int area, int word, int count, const QString &tag, Words *out) = 0;
-    virtual int writeWords(int area, int word, const Words &words, const QString &tag) = 0;
+    // The protocol's transfers, each ending in how it went; the result code
+    // the host sees is the Outcome's. `tag` is the address text, for the log.
+    virtual Outcome readWords(int area, int word, int count, const QString &tag, Words *out) = 0;
+    virtual Outcome writeWords(int area, int word, const Words &words, const QString &tag) = 0;
     // One byte per bit in `flags` (1 on, 0 off), from bit `bit` (0..15) of `word` on.
-    virtual int writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag) = 0;
+    virtual Outcome writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag) = 0;
     // Frame logging on or off.
     virtual void setDebug(bool on) = 0;
 

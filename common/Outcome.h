@@ -62,9 +62,9 @@ struct Outcome {
         return 1;
     }
 
-    // The protocol layers' small numbers: 0, -1 bad answer or end code,
-    // -2 no answer, -3 not connected (1 for anything else).
-    int protocolCode() const
+    // What ConnectDrive returns for a connection that ended so: 0, -1 bad
+    // answer or end code, -2 no answer, -3 not connected (1 for anything else).
+    int connectCode() const
     {
         switch (resultCode()) {
         case 0: return 0;

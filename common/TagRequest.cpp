@@ -3,6 +3,7 @@
 #include <QList>
 
 #include "CDriveBaseClass.h"
+#include "LocalTimestamp.h"
 #include "WordLayout.h"
 
 namespace TagRequest {
@@ -36,17 +37,6 @@ int check(int word, int bit, int area, int count, int type, long long wordsNeede
     return Success;
 }
 
-int resultCodeFor(int protocolResult)
-{
-    switch (protocolResult) {
-    case 0: return Success;
-    case -1: return ProtocolFailed;
-    case -2: return NoAnswer;
-    case -3: return NotConnected;
-    default: return NotPerformed;
-    }
-}
-
 namespace {
 
 template <typename T>
@@ -74,7 +64,7 @@ void adopt(CLabelVariable &into, const CLabelVariable &done)
 CLabelVariable freshResult()
 {
     CLabelVariable result;
-    result.timestamp = QDateTime::currentDateTime();
+    result.timestamp = LocalTimestamp::now();
     return result;
 }
 

@@ -1,9 +1,9 @@
 #ifndef TAGREQUEST_H
 #define TAGREQUEST_H
 
-// What both facades do around every read and write: the checks that run
-// before anything is sent, the mapping of protocol results to result codes,
-// and the test that a write value really holds what it claims.
+// What every facade does around every read and write: the checks that run
+// before anything is sent, and the test that a write value really holds
+// what it claims. Result codes of exchanges come from their Outcome.
 
 #include <QDateTime>
 #include <QString>
@@ -19,9 +19,9 @@ enum ResultCode {
     UnknownArea = 3,
     BadCount = 4,
     BadAddress = 5,
-    ProtocolFailed = 7, // protocol result -1
-    NoAnswer = 8,       // protocol result -2
-    NotConnected = 9    // protocol result -3
+    ProtocolFailed = 7,
+    NoAnswer = 8,
+    NotConnected = 9
 };
 
 // Highest word address a tag may reach (word address + count must not pass it).
@@ -38,9 +38,6 @@ long long boolWords(int bit, int count);
 // may be sent, else the result code. `wordsNeeded` is the number of PLC words
 // the transfer covers from `word` on (computed by the facade for its type).
 int check(int word, int bit, int area, int count, int type, long long wordsNeeded);
-
-// Protocol layer result (0, -1, -2, -3) to result code (0, 7, 8, 9; else 1).
-int resultCodeFor(int protocolResult);
 
 // True when `value` holds a QList of the element type of `type` (Bool ..
 // Double) with at least `count` elements.

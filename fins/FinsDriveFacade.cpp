@@ -25,23 +25,23 @@ Outcome FinsDriveFacade::lastOutcome() const
 
 // ---- words as FINS bytes --------------------------------------------------
 
-int FinsDriveFacade::readWords(int area, int word, int count, const QString &tag, Words *out)
+Outcome FinsDriveFacade::readWords(int area, int word, int count, const QString &tag, Words *out)
 {
     QByteArray bytes;
     const Outcome outcome = transfer().readWords(area, word, count, tag, &bytes);
     if (outcome.ok())
         *out = FinsCodec::toWords(bytes);
-    return outcome.protocolCode();
+    return outcome;
 }
 
-int FinsDriveFacade::writeWords(int area, int word, const Words &words, const QString &tag)
+Outcome FinsDriveFacade::writeWords(int area, int word, const Words &words, const QString &tag)
 {
-    return transfer().writeWords(area, word, FinsCodec::fromWords(words), tag).protocolCode();
+    return transfer().writeWords(area, word, FinsCodec::fromWords(words), tag);
 }
 
-int FinsDriveFacade::writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag)
+Outcome FinsDriveFacade::writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag)
 {
-    return transfer().writeBits(bitArea, word, bit, flags, tag).protocolCode();
+    return transfer().writeBits(bitArea, word, bit, flags, tag);
 }
 
 // ---- steps ----------------------------------------------------------------

@@ -53,7 +53,7 @@ int LibFinsUdp::ConnectDrive(QString connection)
                    .arg(link.localPort());
     }
     link.DisConnectDrive();
-    return probed.protocolCode();
+    return probed.connectCode();
 }
 
 QString LibFinsUdp::checkConnectionText(const QString &text) const

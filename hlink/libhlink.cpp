@@ -80,23 +80,26 @@ int LibHLink::getBytelen(DataType type, int count)
     return words <= 0x7FFFFFFF ? int(words) : 0;
 }
 
-int LibHLink::readWords(int area, int word, int count, const QString &tag, Words *out)
+// Every failed exchange leaves its Outcome in cmd.lastOutcome().
+Outcome LibHLink::readWords(int area, int word, int count, const QString &tag, Words *out)
 {
     QByteArray digits;
-    const int protocol = cmd.read_cmd(unit(), area, word, count, tag, &digits);
-    if (protocol == 0)
-        *out = HLinkCodec::toWords(digits);
-    return protocol;
+    if (cmd.read_cmd(unit(), area, word, count, tag, &digits) != 0)
+        return cmd.lastOutcome();
+    *out = HLinkCodec::toWords(digits);
+    return Outcome::done();
 }
 
-int LibHLink::writeWords(int area, int word, const Words &words, const QString &tag)
+Outcome LibHLink::writeWords(int area, int word, const Words &words, const QString &tag)
 {
-    return cmd.write_cmd(unit(), area, word, words.size(), tag, HLinkCodec::fromWords(words));
+    return cmd.write_cmd(unit(), area, word, words.size(), tag, HLinkCodec::fromWords(words)) == 0
+        ? Outcome::done()
+        : cmd.lastOutcome();
 }
 
-int LibHLink::writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag)
+Outcome LibHLink::writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag)
 {
-    return cmd.writeBits_cmd(unit(), bitArea, word, bit, tag, flags);
+    return cmd.writeBits_cmd(unit(), bitArea, word, bit, tag, flags) == 0 ? Outcome::done() : cmd.lastOutcome();
 }
 
 // ------------------------------------------------------------------- steps

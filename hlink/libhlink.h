@@ -66,9 +66,9 @@ public:
                              int bitArea, QString address);
 
 protected:
-    int readWords(int area, int word, int count, const QString &tag, Words *out) override;
-    int writeWords(int area, int word, const Words &words, const QString &tag) override;
-    int writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag) override;
+    Outcome readWords(int area, int word, int count, const QString &tag, Words *out) override;
+    Outcome writeWords(int area, int word, const Words &words, const QString &tag) override;
+    Outcome writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag) override;
     void setDebug(bool on) override;
 
 private:

@@ -25,10 +25,10 @@ LibHLinkC::LibHLinkC()
 
 LibHLinkC::~LibHLinkC() = default;
 
-int LibHLinkC::record(const Outcome &outcome)
+Outcome LibHLinkC::record(const Outcome &outcome)
 {
     last = outcome;
-    return outcome.protocolCode();
+    return outcome;
 }
 
 // ---------------------------------------------------------------- connection
@@ -127,26 +127,26 @@ CLabelVariable LibHLinkC::WriteVariable(QString address, DataType type, CLabelVa
     return DriveFacade::WriteVariable(address, type, value, count);
 }
 
-int LibHLinkC::readWords(int area, int word, int count, const QString &tag, Words *out)
+Outcome LibHLinkC::readWords(int area, int word, int count, const QString &tag, Words *out)
 {
     return record(cmd.read(unit(), area, word, count, tag, out));
 }
 
-int LibHLinkC::writeWords(int area, int word, const Words &words, const QString &tag)
+Outcome LibHLinkC::writeWords(int area, int word, const Words &words, const QString &tag)
 {
     return record(cmd.write(unit(), area, word, words, tag));
 }
 
 // C-mode has no bit write: the words that hold the bits are read, the bits
 // set, and the words written back with their other bits as they were read.
-int LibHLinkC::writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag)
+Outcome LibHLinkC::writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag)
 {
     // Every bit-access code is its word-access code less 0x80 (30/B0, 02/82, 20/A0).
     const int area = bitArea + 0x80;
     const int count = int(TagRequest::boolWords(bit, flags.size()));
     Words words;
-    const int read = readWords(area, word, count, tag, &words);
-    if (read != 0)
+    const Outcome read = readWords(area, word, count, tag, &words);
+    if (!read.ok())
         return read;
     for (int k = 0; k < flags.size(); ++k) {
         const int at = bit + k;

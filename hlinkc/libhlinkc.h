@@ -43,15 +43,15 @@ public:
     Outcome writeClock(const QDateTime &time) override;
 
 protected:
-    int readWords(int area, int word, int count, const QString &tag, Words *out) override;
-    int writeWords(int area, int word, const Words &words, const QString &tag) override;
-    int writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag) override;
+    Outcome readWords(int area, int word, int count, const QString &tag, Words *out) override;
+    Outcome writeWords(int area, int word, const Words &words, const QString &tag) override;
+    Outcome writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag) override;
     void setDebug(bool on) override { cmd.debugOn = on; }
 
 private:
     int unit() const { return int(connectParameter()); }
     int reachCode(const QString &address, DataType type, int count, int *checkCode);
-    int record(const Outcome &outcome);
+    Outcome record(const Outcome &outcome);
 
     CModeHostLinkLink link;
     CmdHLinkC cmd{&link};

@@ -1,6 +1,6 @@
 // The common driver facade over a recording word transport: which words a
-// tag reads and writes, the bytes and bits a write must keep, and how
-// protocol results become result codes.
+// tag reads and writes, the bytes and bits a write must keep, and the
+// result code each kind of Outcome reaches the host as.
 #include <QtTest>
 
 #include "DriveFacade.h"
@@ -29,37 +29,43 @@ public:
 
     QVector<quint16> memory = QVector<quint16>(64, kBackground);
     QStringList calls;
-    int readResult = 0;
-    int writeResult = 0;
+    Outcome::Kind readResult = Outcome::Kind::Done;
+    Outcome::Kind writeResult = Outcome::Kind::Done;
     bool debug = false;
 
 protected:
-    int readWords(int, int word, int count, const QString &, Words *out) override
+    static Outcome outcome(Outcome::Kind kind) { return Outcome::make(kind, "answer", "as the test says"); }
+    Outcome readWords(int, int word, int count, const QString &, Words *out) override
     {
         calls << QStringLiteral("read %1 %2").arg(word).arg(count);
-        if (readResult == 0)
+        if (readResult == Outcome::Kind::Done)
             *out = memory.mid(word, count);
-        return readResult;
+        return outcome(readResult);
     }
-    int writeWords(int, int word, const Words &words, const QString &) override
+    Outcome writeWords(int, int word, const Words &words, const QString &) override
     {
         calls << QStringLiteral("write %1 %2").arg(word).arg(words.size());
-        for (int i = 0; writeResult == 0 && i < words.size(); ++i)
+        for (int i = 0; writeResult == Outcome::Kind::Done && i < words.size(); ++i)
             memory[word + i] = words.at(i);
-        return writeResult;
+        return outcome(writeResult);
     }
-    int writeBits(int, int word, int bit, const QByteArray &flags, const QString &) override
+    Outcome writeBits(int, int word, int bit, const QByteArray &flags, const QString &) override
     {
         calls << QStringLiteral("bits %1 %2 %3").arg(word).arg(bit).arg(flags.size());
-        for (int i = 0; writeResult == 0 && i < flags.size(); ++i) {
+        for (int i = 0; writeResult == Outcome::Kind::Done && i < flags.size(); ++i) {
             const int n = bit + i;
             quint16 &target = memory[word + n / 16];
             target = quint16(flags.at(i) ? target | (1 << (n % 16)) : target & ~(1 << (n % 16)));
         }
-        return writeResult;
+        return outcome(writeResult);
     }
     void setDebug(bool on) override { debug = on; }
 };
+
+constexpr int kDone = int(Outcome::Kind::Done);
+constexpr int kBad = int(Outcome::Kind::BadAnswer);
+constexpr int kSilent = int(Outcome::Kind::NoAnswer);
+constexpr int kGone = int(Outcome::Kind::NotConnected);
 
 template <typename T>
 CLabelVariable tag(const QList<T> &list)
@@ -96,30 +102,30 @@ void TestDriveFacade::writes_data()
     QTest::addColumn<QVector<quint16>>("words"); // D10, D11 afterwards
     const CLabelVariable odd = tag(QList<unsigned char>{0xA5, 0x01, 0xC3});
     QTest::newRow("odd UInt8 count keeps the PLC's low byte")
-        << "D10" << int(UInt8) << odd << 3 << 0 << 0 << 0 << QStringList{"read 11 1", "write 10 2"}
+        << "D10" << int(UInt8) << odd << 3 << kDone << kDone << 0 << QStringList{"read 11 1", "write 10 2"}
         << QVector<quint16>{0xA501, 0xC355};
     QTest::newRow("that read failing writes nothing")
-        << "D10" << int(UInt8) << odd << 3 << -2 << 0 << 8 << QStringList{"read 11 1"}
+        << "D10" << int(UInt8) << odd << 3 << kSilent << kDone << 8 << QStringList{"read 11 1"}
         << QVector<quint16>{kBackground, kBackground};
-    QTest::newRow("one Int8 is half a word") << "D11" << int(Int8) << tag(QList<char>{char(0x80)}) << 1 << 0 << 0 << 0
+    QTest::newRow("one Int8 is half a word") << "D11" << int(Int8) << tag(QList<char>{char(0x80)}) << 1 << kDone << kDone << 0
                                              << QStringList{"read 11 1", "write 11 1"}
                                              << QVector<quint16>{kBackground, 0x8055};
-    QTest::newRow("even Int8 count reads nothing") << "D10" << int(Int8) << tag(QList<char>{0x12, 0x34}) << 2 << 0 << 0
+    QTest::newRow("even Int8 count reads nothing") << "D10" << int(Int8) << tag(QList<char>{0x12, 0x34}) << 2 << kDone << kDone
                                                    << 0 << QStringList{"write 10 1"}
                                                    << QVector<quint16>{0x1234, kBackground};
-    QTest::newRow("Int32 lowest word first") << "D10" << int(Int32) << tag(QList<int>{0x14020187}) << 1 << 0 << 0 << 0
+    QTest::newRow("Int32 lowest word first") << "D10" << int(Int32) << tag(QList<int>{0x14020187}) << 1 << kDone << kDone << 0
                                              << QStringList{"write 10 2"} << QVector<quint16>{0x0187, 0x1402};
-    QTest::newRow("bad answer is 7") << "D10" << int(Int32) << tag(QList<int>{1}) << 1 << 0 << -1 << 7
+    QTest::newRow("bad answer is 7") << "D10" << int(Int32) << tag(QList<int>{1}) << 1 << kDone << kBad << 7
                                      << QStringList{"write 10 2"} << QVector<quint16>{kBackground, kBackground};
-    QTest::newRow("not connected is 9") << "D10" << int(UInt16) << tag(QList<unsigned short>{1}) << 1 << 0 << -3 << 9
+    QTest::newRow("not connected is 9") << "D10" << int(UInt16) << tag(QList<unsigned short>{1}) << 1 << kDone << kGone << 9
                                         << QStringList{"write 10 1"} << QVector<quint16>{kBackground, kBackground};
-    QTest::newRow("D10.20 is bit 4 of D11") << "D10.20" << int(Bool) << tag(QList<bool>{false, true, false}) << 3 << 0
-                                            << 0 << 0 << QStringList{"bits 11 4 3"}
+    QTest::newRow("D10.20 is bit 4 of D11") << "D10.20" << int(Bool) << tag(QList<bool>{false, true, false}) << 3 << kDone
+                                            << kDone << 0 << QStringList{"bits 11 4 3"}
                                             << QVector<quint16>{kBackground, 0x5525};
-    QTest::newRow("bits, no answer is 8") << "D10.3" << int(Bool) << tag(QList<bool>{true}) << 1 << 0 << -2 << 8
+    QTest::newRow("bits, no answer is 8") << "D10.3" << int(Bool) << tag(QList<bool>{true}) << 1 << kDone << kSilent << 8
                                           << QStringList{"bits 10 3 1"} << QVector<quint16>{kBackground, kBackground};
     QTest::newRow("only count elements go out") << "D10" << int(UInt16) << tag(QList<unsigned short>{7, 8, 9}) << 1
-                                                << 0 << 0 << 0 << QStringList{"write 10 1"}
+                                                << kDone << kDone << 0 << QStringList{"write 10 1"}
                                                 << QVector<quint16>{7, kBackground};
 }
 
@@ -135,8 +141,8 @@ void TestDriveFacade::writes()
     QFETCH(QStringList, calls);
     QFETCH(QVector<quint16>, words);
     RecordingDriver driver;
-    driver.readResult = readResult;
-    driver.writeResult = writeResult;
+    driver.readResult = Outcome::Kind(readResult);
+    driver.writeResult = Outcome::Kind(writeResult);
     const CLabelVariable result = driver.WriteVariable(address, DataType(type), value, count);
     QCOMPARE(result.errorCode, code);
     QCOMPARE(driver.calls, calls);
@@ -158,10 +164,13 @@ void TestDriveFacade::reads_data()
     QTest::newRow("Bool D10.20 starts at D10") << "D10.20" << int(Bool) << 1 << 0 << 0 << "read 10 2";
     QTest::newRow("three Int8 are two words") << "D10" << int(Int8) << 3 << 0 << 0 << "read 10 2";
     QTest::newRow("Double is four words") << "D10" << int(Double) << 2 << 0 << 0 << "read 10 8";
-    QTest::newRow("bad answer") << "D10" << int(UInt16) << 1 << -1 << 7 << "read 10 1";
-    QTest::newRow("no answer") << "D10" << int(UInt16) << 1 << -2 << 8 << "read 10 1";
-    QTest::newRow("not connected") << "D10" << int(UInt16) << 1 << -3 << 9 << "read 10 1";
-    QTest::newRow("refused: nothing read") << "D65535" << int(Int32) << 1 << 0 << 5 << "";
+    QTest::newRow("bad answer") << "D10" << int(UInt16) << 1 << kBad << 7 << "read 10 1";
+    QTest::newRow("end code") << "D10" << int(UInt16) << 1 << int(Outcome::Kind::EndCode) << 7 << "read 10 1";
+    QTest::newRow("no answer") << "D10" << int(UInt16) << 1 << kSilent << 8 << "read 10 1";
+    QTest::newRow("not connected") << "D10" << int(UInt16) << 1 << kGone << 9 << "read 10 1";
+    QTest::newRow("no such command") << "D10" << int(UInt16) << 1 << int(Outcome::Kind::Unsupported) << 1
+                                     << "read 10 1";
+    QTest::newRow("refused: nothing read") << "D65535" << int(Int32) << 1 << kDone << 5 << "";
 }
 
 void TestDriveFacade::reads()
@@ -173,13 +182,14 @@ void TestDriveFacade::reads()
     QFETCH(int, code);
     QFETCH(QString, call);
     RecordingDriver driver;
-    driver.readResult = readResult;
+    driver.readResult = Outcome::Kind(readResult);
     driver.memory[10] = 0x8000;
     driver.memory[11] = 0x0011;
     const CLabelVariable result = driver.ReadVariable(address, DataType(type), count);
     QCOMPARE(result.errorCode, code);
     QCOMPARE(driver.calls.join(QLatin1Char(',')), call);
     QCOMPARE(result.value.isValid(), code == 0);
+    QCOMPARE(result.timestamp.isNull(), code != 0 && code != 5);
     if (type == Bool && code == 0) {
         // D10 bit 15 and D11 bits 0 and 4.
         const QList<bool> expected = address == QLatin1String("D10.15") ? QList<bool>{true, true}

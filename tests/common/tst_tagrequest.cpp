@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <ctime>
+
 #include "TagRequest.h"
 
 using namespace TagRequest;
@@ -11,13 +13,12 @@ class TstTagRequest : public QObject
 private slots:
     void checkOrderAndCodes_data();
     void checkOrderAndCodes();
-    void resultCodes_data();
-    void resultCodes();
     void holdsElements_data();
     void holdsElements();
     void boolWordsCovered_data();
     void boolWordsCovered();
     void freshResultIsStampedNow();
+    void stampFollowsTheTimeZone();
 };
 
 void TstTagRequest::checkOrderAndCodes_data()
@@ -66,25 +67,6 @@ void TstTagRequest::checkOrderAndCodes()
     QFETCH(qlonglong, wordsNeeded);
     QFETCH(int, code);
     QCOMPARE(check(word, bit, area, count, type, wordsNeeded), code);
-}
-
-void TstTagRequest::resultCodes_data()
-{
-    QTest::addColumn<int>("protocol");
-    QTest::addColumn<int>("code");
-    QTest::newRow("success") << 0 << 0;
-    QTest::newRow("-1") << -1 << 7;
-    QTest::newRow("-2") << -2 << 8;
-    QTest::newRow("-3") << -3 << 9;
-    QTest::newRow("1 nothing to act on") << 1 << 1;
-    QTest::newRow("-4 unknown") << -4 << 1;
-}
-
-void TstTagRequest::resultCodes()
-{
-    QFETCH(int, protocol);
-    QFETCH(int, code);
-    QCOMPARE(resultCodeFor(protocol), code);
 }
 
 void TstTagRequest::holdsElements_data()
@@ -160,6 +142,25 @@ void TstTagRequest::freshResultIsStampedNow()
     QVERIFY(r.address.isEmpty());
     QVERIFY(r.auxText.isEmpty());
     QVERIFY(r.timestamp >= before && r.timestamp <= after);
+    QCOMPARE(r.timestamp.timeSpec(), Qt::LocalTime);
+}
+
+// Stamps are made once a millisecond: a new zone shows from the next one on.
+void TstTagRequest::stampFollowsTheTimeZone()
+{
+    const QByteArray saved = qgetenv("TZ");
+    for (const char *zone : {"UTC0", "XST-5", "UTC0"}) {
+        qputenv("TZ", zone);
+        tzset();
+        const qint64 set = QDateTime::currentMSecsSinceEpoch();
+        QTRY_VERIFY_WITH_TIMEOUT(QDateTime::currentMSecsSinceEpoch() > set, 5000);
+        QCOMPARE(freshResult().timestamp.offsetFromUtc(), zone[0] == 'X' ? 5 * 3600 : 0);
+    }
+    if (saved.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", saved);
+    tzset();
 }
 
 QTEST_GUILESS_MAIN(TstTagRequest)
