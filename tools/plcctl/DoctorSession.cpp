@@ -108,6 +108,9 @@ StepFacts DoctorSession::facts(qint64 elapsedMs, quint64 droppedBefore) const
 // ConnectDrive, and the steps its outcome answers; true when it connected.
 bool DoctorSession::connectSteps()
 {
+    // Say why nothing happens for a while: the waits are the plug-in's own.
+    if (!m_json && (m_kind == DriverKind::HostLink || m_kind == DriverKind::HostLinkC))
+        printNote(QStringLiteral("doctor: connecting (over TCP the plug-in waits up to 30 s for a silent address)"));
     QElapsedTimer timer;
     timer.start();
     const int result = m_driver->ConnectDrive(withReconnect(m_driverName, m_connection));
@@ -168,6 +171,10 @@ void DoctorSession::cmodeSteps()
 
 QString DoctorSession::scanUnits()
 {
+    if (!m_json)
+        printNote(QStringLiteral("doctor: no answer from unit %1; asking every other unit 0-%2 once (up to 2 s each)")
+                      .arg(m_unit)
+                      .arg(kHighestUnit));
     int found = -1;
     for (int unit = 0; unit <= kHighestUnit && found < 0; ++unit) {
         if (unit == m_unit)
