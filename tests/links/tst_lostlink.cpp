@@ -18,7 +18,9 @@ constexpr int kWaitMs = 20000;
 // A driver object of the named plug-in, deleted with its holder.
 std::unique_ptr<QObject> create(const QString &name, CDriveBaseClass **driver)
 {
-    auto &plugin = name == QLatin1String("FinsNet") ? testsupport::finsPlugin() : testsupport::hlinkPlugin();
+    auto &plugin = name == QLatin1String("FinsNet") ? testsupport::finsPlugin()
+        : name == QLatin1String("HLinkC")            ? testsupport::hlinkcPlugin()
+                                                     : testsupport::hlinkPlugin();
     *driver = plugin.create();
     return std::unique_ptr<QObject>(dynamic_cast<QObject *>(*driver));
 }
@@ -85,7 +87,7 @@ private slots:
     {
         QTest::addColumn<QString>("plugin");
         QTest::addColumn<bool>("reconnect");
-        for (const char *plugin : {"FinsNet", "HLink"}) {
+        for (const char *plugin : {"FinsNet", "HLink", "HLinkC"}) {
             QTest::newRow(QByteArray(plugin) + ", host connects again") << QString::fromLatin1(plugin) << false;
             QTest::newRow(QByteArray(plugin) + ", reconnect=on") << QString::fromLatin1(plugin) << true;
         }
