@@ -54,10 +54,10 @@ QString parse(const QString &text, CipLink::Settings *out)
         if (key == QLatin1String("timeout")) {
             if (!number(value, 1, 60000, &s.timeoutMs))
                 return QStringLiteral("timeout '%1' is not 1 to 60000 ms").arg(value);
-        } else if (key == QLatin1String("connected")) {
+        } else if (key == QLatin1String("connected") || key == QLatin1String("reconnect")) {
             if (value != QLatin1String("on") && value != QLatin1String("off"))
-                return QStringLiteral("connected '%1' is neither on nor off").arg(value);
-            s.connected = value == QLatin1String("on");
+                return QStringLiteral("%1 '%2' is neither on nor off").arg(key, value);
+            (key == QLatin1String("connected") ? s.connected : s.reconnect) = value == QLatin1String("on");
         } else {
             return QStringLiteral("unknown setting '%1'").arg(key);
         }

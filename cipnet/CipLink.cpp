@@ -80,7 +80,22 @@ Outcome CipLink::open(const Settings &settings)
         o = openConnection();
     if (!o.ok() && o.kind != Outcome::Kind::NotConnected && socket)
         socket->abort();
+    keepConnecting = o.ok() && settings.reconnect;
     return o;
+}
+
+// The whole of open() again, each step with its own timeout; a failed
+// attempt leaves the next request to try once more.
+bool CipLink::reopen()
+{
+    if (!keepConnecting)
+        return false;
+    QMessageLogger().warning().noquote()
+        << QStringLiteral("lib[CipNet]%1 link lost: connecting again (reconnect=on)").arg(peer());
+    const Settings settings = current;
+    const bool ok = open(settings).ok();
+    keepConnecting = true;
+    return ok;
 }
 
 Outcome CipLink::connectTcp()
@@ -175,6 +190,7 @@ int CipLink::close()
         socket->abort();
     session = 0;
     classThree = false;
+    keepConnecting = false;
     buffer.clear();
     return 0;
 }
@@ -191,7 +207,7 @@ int CipLink::destroy()
 
 Outcome CipLink::exchange(const QByteArray &request, const QString &tag, QByteArray *reply)
 {
-    if (socketGone() || session == 0)
+    if ((socketGone() || session == 0) && !reopen())
         return failed(Outcome::Kind::NotConnected, QStringLiteral("send"),
                       QStringLiteral("not connected to %1").arg(peer()), QByteArray());
     const quint64 context = nextContext++;
@@ -219,7 +235,7 @@ Outcome CipLink::exchange(const QByteArray &request, const QString &tag, QByteAr
 
 Outcome CipLink::listIdentity(QByteArray *data)
 {
-    if (socketGone())
+    if (socketGone() && !reopen())
         return failed(Outcome::Kind::NotConnected, QStringLiteral("send"),
                       QStringLiteral("not connected to %1").arg(peer()), QByteArray());
     const quint64 context = nextContext++;

@@ -31,6 +31,9 @@ public:
         quint16 port = 44818;
         int timeoutMs = 1000;
         bool connected = false;
+        // A request on a lost or dead link connects again first (session and
+        // class 3 connection included), once the link has been open.
+        bool reconnect = false;
     };
 
     CipLink();
@@ -64,6 +67,7 @@ public:
     void warn(const Outcome &outcome, const QString &tag) const override;
 
 private:
+    bool reopen();
     Outcome connectTcp();
     Outcome registerSession();
     Outcome openConnection();
@@ -81,6 +85,7 @@ private:
     quint64 dropped = 0;
     bool debug = false;
     bool classThree = false;
+    bool keepConnecting = false; // reconnect=on, and the link was open; close() ends it
     quint16 sequence = 0;
     CipConnection::Ids ids;
 };

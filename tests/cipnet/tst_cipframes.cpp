@@ -149,6 +149,9 @@ void TestCipFrames::connectionTexts_data()
     QTest::newRow("timeout twice") << "10.0.0.5,timeout=5,timeout=6" << false << 0 << 0 << false;
     QTest::newRow("unknown setting") << "10.0.0.5,retries=2" << false << 0 << 0 << false;
     QTest::newRow("connected maybe") << "10.0.0.5,connected=yes" << false << 0 << 0 << false;
+    QTest::newRow("reconnect on") << "10.0.0.5,reconnect=on,connected=on" << true << 44818 << 1000 << true;
+    QTest::newRow("reconnect maybe") << "10.0.0.5,reconnect=yes" << false << 0 << 0 << false;
+    QTest::newRow("reconnect twice") << "10.0.0.5,reconnect=on,reconnect=on" << false << 0 << 0 << false;
 }
 
 void TestCipFrames::connectionTexts()
@@ -165,6 +168,7 @@ void TestCipFrames::connectionTexts()
         QCOMPARE(int(s.port), port);
         QCOMPARE(s.timeoutMs, timeout);
         QCOMPARE(s.connected, connected);
+        QCOMPARE(s.reconnect, text.contains(QLatin1String("reconnect=on")));
     }
 }
 

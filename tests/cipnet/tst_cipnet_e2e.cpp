@@ -17,11 +17,7 @@ Q_DECLARE_METATYPE(CLabelVariable)
 
 namespace {
 
-testsupport::Plugin &cipPlugin()
-{
-    static testsupport::Plugin plugin(QStringLiteral(PLC_CIPNET_PLUGIN));
-    return plugin;
-}
+using testsupport::cipPlugin;
 
 QString describeAny(const QVariant &value)
 {

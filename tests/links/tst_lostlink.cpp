@@ -20,9 +20,17 @@ std::unique_ptr<QObject> create(const QString &name, CDriveBaseClass **driver)
 {
     auto &plugin = name == QLatin1String("FinsNet") ? testsupport::finsPlugin()
         : name == QLatin1String("HLinkC")            ? testsupport::hlinkcPlugin()
+        : name == QLatin1String("CipNet")            ? testsupport::cipPlugin()
                                                      : testsupport::hlinkPlugin();
     *driver = plugin.create();
     return std::unique_ptr<QObject>(dynamic_cast<QObject *>(*driver));
+}
+
+// The value each plug-in reads back: D7 = 0x1357, or the simulator's Speed.
+CLabelVariable readBack(CDriveBaseClass *driver, const QString &plugin)
+{
+    return plugin == QLatin1String("CipNet") ? driver->ReadVariable(QStringLiteral("Speed"), Int32)
+                                             : driver->ReadVariable(QStringLiteral("D7"), UInt16);
 }
 
 } // namespace
@@ -34,10 +42,14 @@ class TestLostLink : public QObject
     plcsim::Simulator m_sim;
     quint16 m_finsPort = 0;
     quint16 m_hostLinkPort = 0;
+    quint16 m_cipPort = 0;
 
     QString endpoint(const QString &plugin) const
     {
-        return QStringLiteral("127.0.0.1:%1").arg(plugin == QLatin1String("FinsNet") ? m_finsPort : m_hostLinkPort);
+        const quint16 port = plugin == QLatin1String("FinsNet") ? m_finsPort
+            : plugin == QLatin1String("CipNet")                  ? m_cipPort
+                                                                 : m_hostLinkPort;
+        return QStringLiteral("127.0.0.1:%1").arg(port);
     }
 
 private slots:
@@ -45,7 +57,8 @@ private slots:
     {
         m_finsPort = m_sim.startFins();
         m_hostLinkPort = m_sim.startHostLinkTcp();
-        QVERIFY(m_finsPort && m_hostLinkPort);
+        m_cipPort = m_sim.startCip();
+        QVERIFY(m_finsPort && m_hostLinkPort && m_cipPort);
         m_sim.setWord(plcsim::Area::D, 7, 0x1357);
         m_sim.setUnit(1); // Host Link's unit until SetConnectPar says otherwise
     }
@@ -87,7 +100,7 @@ private slots:
     {
         QTest::addColumn<QString>("plugin");
         QTest::addColumn<bool>("reconnect");
-        for (const char *plugin : {"FinsNet", "HLink", "HLinkC"}) {
+        for (const char *plugin : {"FinsNet", "HLink", "HLinkC", "CipNet"}) {
             QTest::newRow(QByteArray(plugin) + ", host connects again") << QString::fromLatin1(plugin) << false;
             QTest::newRow(QByteArray(plugin) + ", reconnect=on") << QString::fromLatin1(plugin) << true;
         }
@@ -102,7 +115,7 @@ private slots:
         QVERIFY(driver);
         const QString text = endpoint(plugin) + (reconnect ? QStringLiteral(",reconnect=on") : QString());
         QCOMPARE(driver->ConnectDrive(text), 0);
-        QCOMPARE(driver->ReadVariable(QStringLiteral("D7"), UInt16).errorCode, 0);
+        QCOMPARE(readBack(driver, plugin).errorCode, 0);
         m_sim.resetStats();
         testsupport::LogCapture log;
         m_sim.dropConnections();
@@ -110,21 +123,26 @@ private slots:
         // reconnect=on that call may already connect again and succeed.
         QList<int> codes;
         for (int call = 0; call < 5; ++call)
-            codes << driver->ReadVariable(QStringLiteral("D7"), UInt16).errorCode;
+            codes << readBack(driver, plugin).errorCode;
         if (reconnect) {
             QVERIFY2(codes.last() == 0 && codes.count(0) >= 4, qPrintable(QTest::toString(codes)));
         } else {
             QVERIFY2(codes.count(9) >= 4 && codes.last() == 9, qPrintable(QTest::toString(codes)));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(m_sim.stats().connections, reconnect ? 1 : 0, kWaitMs);
+        const bool cip = plugin == QLatin1String("CipNet");
+        QTRY_COMPARE_WITH_TIMEOUT(cip ? m_sim.stats().cipSessions : m_sim.stats().connections, reconnect ? 1 : 0,
+                                  kWaitMs);
         QCOMPARE(log.messages(QtWarningMsg).filter(QStringLiteral("link lost: connecting again (reconnect=on)")).size(),
                  reconnect ? 1 : 0);
         if (!reconnect) {
             QCOMPARE(driver->ConnectDrive(text), 0);
-            QCOMPARE(driver->ReadVariable(QStringLiteral("D7"), UInt16).errorCode, 0);
+            QCOMPARE(readBack(driver, plugin).errorCode, 0);
         }
-        const CLabelVariable read = driver->ReadVariable(QStringLiteral("D7"), UInt16);
-        QCOMPARE(read.value.value<QList<unsigned short>>(), QList<unsigned short>{0x1357});
+        const CLabelVariable read = readBack(driver, plugin);
+        if (cip)
+            QCOMPARE(read.value.value<QList<int>>(), QList<int>{1000});
+        else
+            QCOMPARE(read.value.value<QList<unsigned short>>(), QList<unsigned short>{0x1357});
         driver->DestroyFree();
     }
 };

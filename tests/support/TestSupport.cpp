@@ -40,6 +40,12 @@ Plugin &hlinkcPlugin()
     return plugin;
 }
 
+Plugin &cipPlugin()
+{
+    static Plugin plugin(QStringLiteral(PLC_CIPNET_PLUGIN));
+    return plugin;
+}
+
 LogCapture *LogCapture::s_active = nullptr;
 
 LogCapture::LogCapture()

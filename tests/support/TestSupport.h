@@ -33,6 +33,7 @@ Plugin &finsPlugin();
 Plugin &hlinkPlugin();
 Plugin &finsUdpPlugin();
 Plugin &hlinkcPlugin();
+Plugin &cipPlugin();
 
 // Collects every line written through Qt's message logger while it lives.
 class LogCapture

@@ -349,7 +349,7 @@ QString usageText()
         "  --connect TEXT   connection text of the plug-in: fins \"ip:port\";\n"
         "                   finsudp \"ip:port[,plc=N][,node=N][,local=PORT]\";\n"
         "                   hostlink, hostlinkc \"port,baud,databits,stopbits,parity\" or \"ip:port\";\n"
-        "                   cip \"ip[:port][,timeout=MS][,connected=on]\".\n"
+        "                   cip \"ip[:port][,timeout=MS][,connected=on][,reconnect=on]\".\n"
         "                   Without it plcctl starts its built-in PLC simulator.\n"
         "  --unit N         Host Link unit number (SetConnectPar), 0..31\n"
         "  --trace          log every frame (DebugCmd StartDebug) on stderr\n"

@@ -7,8 +7,9 @@
 
 #include <QString>
 
-// `connection` with ",reconnect=on" added when it is a FINS/TCP or Host
-// Link TCP text (first field ip:port) that has no reconnect setting yet.
+// `connection` with ",reconnect=on" added when it is a FINS/TCP, Host Link
+// TCP (FA or C-mode: first field ip:port) or EtherNet/IP text that has no
+// reconnect setting yet.
 QString withReconnect(const QString &driverName, const QString &connection);
 
 #endif // RECONNECTTEXT_H
