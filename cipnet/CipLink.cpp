@@ -88,13 +88,15 @@ Outcome CipLink::open(const Settings &settings)
 // attempt leaves the next request to try once more.
 bool CipLink::reopen()
 {
-    if (!keepConnecting)
+    if (!keepConnecting || !pacer.mayTry())
         return false;
     QMessageLogger().warning().noquote()
         << QStringLiteral("lib[CipNet]%1 link lost: connecting again (reconnect=on)").arg(peer());
     const Settings settings = current;
     const bool ok = open(settings).ok();
     keepConnecting = true;
+    if (ok)
+        pacer.reset();
     return ok;
 }
 

@@ -18,6 +18,7 @@
 #include "CipChannel.h"
 #include "CipConnection.h"
 #include "Outcome.h"
+#include "ReconnectOption.h"
 
 class QTcpSocket;
 
@@ -86,6 +87,7 @@ private:
     bool debug = false;
     bool classThree = false;
     bool keepConnecting = false; // reconnect=on, and the link was open; close() ends it
+    ReconnectOption::Pacer pacer;
     quint16 sequence = 0;
     CipConnection::Ids ids;
 };

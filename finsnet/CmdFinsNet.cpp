@@ -78,7 +78,7 @@ int CmdFinsNet::First_handshake()
 bool CmdFinsNet::ready(bool *reopened)
 {
     *reopened = false;
-    if (isConnected() || !reconnectOn || hostPort == 0)
+    if (isConnected() || !reconnectOn || hostPort == 0 || !reconnectPacer.mayTry())
         return isConnected();
     QMessageLogger().warning().noquote() << QString::fromUtf8(kReconnecting).arg(hostAddress.toString()).arg(hostPort);
     ensureSocket(); // DestroyFree may have taken it
@@ -88,6 +88,7 @@ bool CmdFinsNet::ready(bool *reopened)
         return false;
     }
     *reopened = true;
+    reconnectPacer.reset();
     return true;
 }
 

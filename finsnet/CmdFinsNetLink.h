@@ -18,6 +18,7 @@
 #include <QString>
 
 #include "FinsTcpPeer.h"
+#include "ReconnectOption.h"
 
 class QTcpSocket;
 
@@ -68,6 +69,7 @@ protected:
     QString socketErrorText() const;
 
     bool reconnectOn = false;
+    ReconnectOption::Pacer reconnectPacer;
 
 private:
     void dropStale();

@@ -74,10 +74,13 @@ bool HostLinkTcpLink::connectWithin(int timeoutMs)
 
 bool HostLinkTcpLink::reopen(int timeoutMs)
 {
-    if (isOpen() || !m_settings.reconnect || !m_socket)
+    if (isOpen() || !m_settings.reconnect || !m_socket || !m_pacer.mayTry())
         return isOpen();
     warn(QStringLiteral("%1 link lost: connecting again (reconnect=on)").arg(peerText()));
-    return connectWithin(timeoutMs);
+    if (!connectWithin(timeoutMs))
+        return false;
+    m_pacer.reset();
+    return true;
 }
 
 void HostLinkTcpLink::abort()

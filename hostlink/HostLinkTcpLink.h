@@ -13,6 +13,7 @@
 
 #include "HostLinkConnectionText.h"
 #include "HostLinkLink.h"
+#include "ReconnectOption.h"
 
 class QTcpSocket;
 
@@ -61,6 +62,7 @@ private:
     void warn(const QString &text) const;
 
     HostLinkConnectionText::Tcp m_settings;
+    ReconnectOption::Pacer m_pacer;
     QHostAddress m_address;
     QTcpSocket *m_socket = nullptr;
     bool m_closing = false; // the driver itself ends the connection

@@ -145,6 +145,45 @@ private slots:
             QCOMPARE(read.value.value<QList<unsigned short>>(), QList<unsigned short>{0x1357});
         driver->DestroyFree();
     }
+
+    void refusedReconnectsArePaced_data()
+    {
+        QTest::addColumn<QString>("plugin");
+        for (const char *plugin : {"FinsNet", "HLink", "HLinkC", "CipNet"})
+            QTest::newRow(plugin) << QString::fromLatin1(plugin);
+    }
+
+    // A controller that refuses connections (it is starting up) meets at
+    // most one attempt per 500 ms, however fast the host calls.
+    void refusedReconnectsArePaced()
+    {
+        QFETCH(QString, plugin);
+        auto sim = std::make_unique<plcsim::Simulator>();
+        sim->setWord(plcsim::Area::D, 7, 0x1357);
+        sim->setUnit(1);
+        const quint16 port = plugin == QLatin1String("FinsNet") ? sim->startFins()
+            : plugin == QLatin1String("CipNet")                  ? sim->startCip()
+                                                                 : sim->startHostLinkTcp();
+        CDriveBaseClass *driver = nullptr;
+        const auto owner = create(plugin, &driver);
+        QVERIFY(driver && port);
+        QCOMPARE(driver->ConnectDrive(QStringLiteral("127.0.0.1:%1,reconnect=on").arg(port)), 0);
+        QCOMPARE(readBack(driver, plugin).errorCode, 0);
+        sim.reset(); // the port now refuses
+        testsupport::LogCapture log;
+        QElapsedTimer clock;
+        clock.start();
+        QList<int> codes;
+        for (int call = 0; call < 200; ++call)
+            codes << readBack(driver, plugin).errorCode;
+        const qint64 elapsed = clock.elapsed();
+        const int attempts =
+            log.messages(QtWarningMsg).filter(QStringLiteral("link lost: connecting again (reconnect=on)")).size();
+        QCOMPARE(codes.count(9), 200 - codes.count(8)); // the loss itself may end in 8 on a first call
+        QVERIFY2(attempts >= 1 && attempts <= 2 + elapsed / 500,
+                 qPrintable(QStringLiteral("%1 attempts in %2 ms").arg(attempts).arg(elapsed)));
+        driver->DestroyFree();
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLostLink)
