@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QLibrary>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -21,12 +20,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "BenchSupport.h"
+#include "BenchRun.h"
 #include "CDriveBaseClass.h"
 
 namespace {
 
-using Sample = std::vector<double>; // microseconds per read
+using bench::Sample;
 
 // The floor: one blocking socket, frames built by hand, nothing else.
 class RawClient
@@ -145,21 +144,10 @@ int main(int argc, char *argv[])
     const QString pluginPath = option(QStringLiteral("--plugin"), QStringLiteral(PLC_FINS_PLUGIN));
 
     QProcess sim;
-    // Quiet: nobody reads its traces, and a full pipe would stall it.
-    sim.start(simPath, {QStringLiteral("--fins-port"), QStringLiteral("0"), QStringLiteral("--quiet")});
-    QByteArray banner;
-    QRegularExpressionMatch m;
-    while (sim.waitForReadyRead(5000)) {
-        banner += sim.readAllStandardOutput();
-        m = QRegularExpression(QStringLiteral("FINS/TCP listening on [0-9.]+:(\\d+)")).match(QString::fromLocal8Bit(banner));
-        if (m.hasMatch())
-            break;
-    }
-    if (!m.hasMatch()) {
-        std::fprintf(stderr, "plcsim did not start: %s\n", sim.readAllStandardError().constData());
+    quint16 port = 0;
+    if (!bench::startSimulator(sim, simPath, {QStringLiteral("--fins-port"), QStringLiteral("0")},
+                               QStringLiteral("FINS/TCP listening on [0-9.]+:(\\d+)"), &port))
         return 1;
-    }
-    const quint16 port = quint16(m.captured(1).toUInt());
 
     QLibrary library(pluginPath);
     auto entry = reinterpret_cast<CDriveBaseClass *(*)()>(library.resolve("getSharedLibrary"));

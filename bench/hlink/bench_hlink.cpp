@@ -77,6 +77,57 @@ private:
     int m_fd = -1;
 };
 
+// TCP: the plug-in and the raw client in turns of 100 reads (BenchRun).
+int tcpSeries(CDriveBaseClass *driver, RawClient &raw, int reads)
+{
+    const QByteArray request = rawRequest();
+    bench::Sample plugin, floor;
+    int failures = 0;
+    bench::measure(
+        reads, [&] { return driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode == 0; },
+        [&] { return raw.exchange(request); }, &plugin, &floor, &failures);
+    const Figures p = figures(plugin);
+    const Figures f = figures(floor);
+    std::printf("\nHost Link over TCP, 1-word read (D0)\n");
+    print("plug-in ReadVariable", p, int(plugin.size()));
+    print("raw blocking socket (floor)", f, int(floor.size()));
+    std::printf("ratio plug-in / floor: median %.2f, p99 %.2f\n", p.median / f.median, p.p99 / f.p99);
+    // Latency over the run: first and last tenth.
+    const size_t tenth = plugin.size() / 10;
+    std::printf("plug-in median, first tenth %.1f us, last tenth %.1f us\n",
+                figures(std::vector<double>(plugin.begin(), plugin.begin() + long(tenth))).median,
+                figures(std::vector<double>(plugin.end() - long(tenth), plugin.end())).median);
+    return failures;
+}
+
+// Serial: 115200 baud on the simulator's paced pseudo-terminal; -1 when it
+// cannot be opened.
+int serialSeries(CDriveBaseClass *driver, const QString &pts, int reads)
+{
+    if (driver->ConnectDrive(pts + QStringLiteral(",115200,8,1,N")) != 0) {
+        std::fprintf(stderr, "bench_hlink: cannot open %s\n", qPrintable(pts));
+        return -1;
+    }
+    int failures = 0;
+    for (int warm = 0; warm < 20; ++warm)
+        failures += driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode != 0;
+    std::vector<double> serial;
+    QElapsedTimer clock;
+    for (int i = 0; i < reads; ++i) {
+        clock.start();
+        const int code = driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode;
+        serial.push_back(double(clock.nsecsElapsed()) / 1000.0);
+        failures += code != 0;
+    }
+    const Figures s = figures(serial);
+    const double lineUs = (34.0 + 31.0) * 10.0 / 115200.0 * 1e6;
+    std::printf("\nHost Link over a pseudo-terminal at 115200 baud, 1-word read (D0)\n");
+    print("plug-in ReadVariable", s, int(serial.size()));
+    std::printf("line time of request + answer (34 + 31 chars x 10 bits): %.1f us\n", lineUs);
+    std::printf("plug-in above line time: median %+.1f us, p99 %+.1f us\n", s.median - lineUs, s.p99 - lineUs);
+    return failures;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -104,69 +155,15 @@ int main(int argc, char *argv[])
         return 1;
     }
     std::printf("plcsim pid %lld, Host Link TCP 127.0.0.1:%u, serial %s\n", sim.processId(), port, qPrintable(pts));
-    // Every read stamps its result with the local time; with TZ unset glibc
-    // looks at /etc/localtime on each of those calls, which shows here.
     std::printf("TZ %s\n", qEnvironmentVariableIsSet("TZ") ? qPrintable(qEnvironmentVariable("TZ")) : "(unset)");
-
-    // TCP: blocks of 100 reads each, taking turns, so drift hits both alike.
-    const QByteArray request = rawRequest();
-    std::vector<double> plugin, floor;
-    QElapsedTimer clock;
-    int failures = 0;
-    for (int warm = 0; warm < 100; ++warm) {
-        failures += driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode != 0;
-        failures += !raw.exchange(request);
-    }
-    for (int done = 0; done < reads; done += 100) {
-        for (int i = 0; i < 100; ++i) {
-            clock.start();
-            const int code = driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode;
-            plugin.push_back(double(clock.nsecsElapsed()) / 1000.0);
-            failures += code != 0;
-        }
-        for (int i = 0; i < 100; ++i) {
-            clock.start();
-            const bool ok = raw.exchange(request);
-            floor.push_back(double(clock.nsecsElapsed()) / 1000.0);
-            failures += !ok;
-        }
-    }
-    const Figures p = figures(plugin);
-    const Figures f = figures(floor);
-    std::printf("\nHost Link over TCP, 1-word read (D0)\n");
-    print("plug-in ReadVariable", p, int(plugin.size()));
-    print("raw blocking socket (floor)", f, int(floor.size()));
-    std::printf("ratio plug-in / floor: median %.2f, p99 %.2f\n", p.median / f.median, p.p99 / f.p99);
-    // Latency over the run: first and last tenth.
-    const size_t tenth = plugin.size() / 10;
-    std::printf("plug-in median, first tenth %.1f us, last tenth %.1f us\n",
-                figures(std::vector<double>(plugin.begin(), plugin.begin() + long(tenth))).median,
-                figures(std::vector<double>(plugin.end() - long(tenth), plugin.end())).median);
-
-    // Serial: 115200 baud on the simulator's paced pseudo-terminal.
-    if (driver->ConnectDrive(pts + QStringLiteral(",115200,8,1,N")) != 0) {
-        std::fprintf(stderr, "bench_hlink: cannot open %s\n", qPrintable(pts));
+    const int tcpFailures = tcpSeries(driver, raw, reads);
+    const int serialFailures = serialSeries(driver, pts, reads / 4);
+    if (serialFailures < 0)
         return 1;
-    }
-    std::vector<double> serial;
-    for (int warm = 0; warm < 20; ++warm)
-        failures += driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode != 0;
-    for (int i = 0; i < reads / 4; ++i) {
-        clock.start();
-        const int code = driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode;
-        serial.push_back(double(clock.nsecsElapsed()) / 1000.0);
-        failures += code != 0;
-    }
-    const Figures s = figures(serial);
-    const double lineUs = (34.0 + 31.0) * 10.0 / 115200.0 * 1e6;
-    std::printf("\nHost Link over a pseudo-terminal at 115200 baud, 1-word read (D0)\n");
-    print("plug-in ReadVariable", s, int(serial.size()));
-    std::printf("line time of request + answer (34 + 31 chars x 10 bits): %.1f us\n", lineUs);
-    std::printf("plug-in above line time: median %+.1f us, p99 %+.1f us\n", s.median - lineUs, s.p99 - lineUs);
-    std::printf("\nfailed reads: %d\n", failures);
+    std::printf("\nfailed reads: %d\n", tcpFailures + serialFailures);
 
     driver->DisConnectDrive();
     sim.terminate();
     sim.waitForFinished(5000);
-    return failures == 0 ? 0 : 1;
+    return tcpFailures + serialFailures == 0 ? 0 : 1;
 }
