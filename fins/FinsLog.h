@@ -62,7 +62,7 @@ public:
     // BadEndCode also `endCode` as four upper-case hex digits.
     virtual QString text(Line line, const QString &tag, int count, const QByteArray &bytes,
                          quint16 endCode = 0) const;
-    void trace(Line line, const QString &tag, int count, const QByteArray &bytes) const;
+    virtual void trace(Line line, const QString &tag, int count, const QByteArray &bytes) const;
     void warn(Line line, const QString &tag, int count, const QByteArray &bytes, quint16 endCode = 0) const;
     // A warning of the plug-in's own words: the prefix, then `text`.
     void warnText(const QString &text) const;

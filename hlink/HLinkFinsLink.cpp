@@ -83,7 +83,7 @@ Outcome HLinkFinsLink::transferFailed(HLinkTransfer::Result result, const QStrin
     if (result == Result::BadAnswer) {
         const QString why = m_transfer.noise() && fa.indexOf("*\r") < 0 ? QStringLiteral("no frame in what came")
                                                                        : QStringLiteral("incomplete answer");
-        m_log.warnBadAnswer(tag, why, fa);
+        m_log.holdBadAnswer(tag, why, fa);
         return make(Outcome::Kind::BadAnswer, QStringLiteral("answer"), QStringLiteral("%1 (%2)").arg(why, unit),
                     request, fa);
     }
@@ -91,7 +91,7 @@ Outcome HLinkFinsLink::transferFailed(HLinkTransfer::Result result, const QStrin
     if (dropped == 0)
         return make(Outcome::Kind::NoAnswer, QStringLiteral("answer"), QStringLiteral("no answer from %1").arg(unit),
                     request, fa);
-    m_log.warnDropped(tag, dropped);
+    m_log.holdDropped(tag, dropped);
     return make(Outcome::Kind::NoAnswer, QStringLiteral("answer"),
                 QStringLiteral("no answer from %1; %2 answer(s) came for another unit or request").arg(unit).arg(dropped),
                 request, fa);
@@ -106,7 +106,7 @@ Outcome HLinkFinsLink::exchange(const QByteArray &command, const FinsExchangeCon
         return transferFailed(result, context.tag, request, fa);
     const HLinkFrame::AnswerCheck check = HLinkFrame::checkAnswer(fa, request);
     if (check.verdict != HLinkFrame::Verdict::Accepted) {
-        m_log.warnBadAnswer(context.tag, check.failure, fa);
+        m_log.holdBadAnswer(context.tag, check.failure, fa);
         // An end code of the Host Link frame itself, not of the FINS command in it.
         const bool frameCode = check.endCode >= 0;
         Outcome o = make(frameCode ? Outcome::Kind::EndCode : Outcome::Kind::BadAnswer,

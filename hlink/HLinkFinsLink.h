@@ -7,7 +7,8 @@
 // as "@" unit "FA" ICF DA2 SA2 SID command parameters in upper-case hex.
 // The FA answer is checked as a frame (HLinkFrame) and comes back as the
 // FINS answer it carries, for the core's one answer check. What goes wrong
-// with the frame itself is warned here, in the Host Link log's words.
+// with the frame itself is said here, in the Host Link log's words (the
+// log writes it after the answer's trace line).
 
 #include <functional>
 

@@ -1,7 +1,5 @@
 #include "HLinkLog.h"
 
-#include <QDebug>
-
 #include "FinsCommand.h"
 #include "HLinkFrame.h"
 
@@ -41,18 +39,32 @@ QString HLinkLog::text(Line line, const QString &tag, int count, const QByteArra
     }
 }
 
-void HLinkLog::warnBadAnswer(const QString &tag, const QString &why, const QByteArray &answer) const
+void HLinkLog::trace(Line line, const QString &tag, int count, const QByteArray &bytes) const
 {
-    QMessageLogger().warning().noquote() << prefix() + QStringLiteral("%1 Area=%2 bad answer: %3  msg : %4")
-                                                           .arg(m_lines.peerText(), tag, why,
-                                                                QString::fromLatin1(answer.toHex()));
+    FinsLog::trace(line, tag, count, bytes);
+    if (line != Line::Response && line != Line::WordWriteResponse)
+        return;
+    for (const QString &warning : qAsConst(m_held))
+        warnText(warning);
+    m_held.clear();
 }
 
-void HLinkLog::warnDropped(const QString &tag, int dropped) const
+QString HLinkLog::badAnswer(const QString &tag, const QString &why, const QByteArray &answer) const
 {
-    warnText(QStringLiteral("%1 Area=%2 no answer; dropped %3 answer(s) for another unit or request")
-                 .arg(m_lines.peerText(), tag)
-                 .arg(dropped));
+    return QStringLiteral("%1 Area=%2 bad answer: %3  msg : %4")
+        .arg(m_lines.peerText(), tag, why, QString::fromLatin1(answer.toHex()));
+}
+
+void HLinkLog::holdBadAnswer(const QString &tag, const QString &why, const QByteArray &answer) const
+{
+    m_held << badAnswer(tag, why, answer);
+}
+
+void HLinkLog::holdDropped(const QString &tag, int dropped) const
+{
+    m_held << QStringLiteral("%1 Area=%2 no answer; dropped %3 answer(s) for another unit or request")
+                  .arg(m_lines.peerText(), tag)
+                  .arg(dropped);
 }
 
 QString HLinkLog::unitOf(const QByteArray &request)
@@ -80,7 +92,7 @@ Outcome HLinkLog::failed(const FinsFailure &f) const
         return f.outcome;
     const QString reason = why(f);
     if (!f.quiet)
-        warnBadAnswer(f.tag, reason, f.outcome.answer);
+        warnText(badAnswer(f.tag, reason, f.outcome.answer));
     Outcome outcome = f.outcome;
     outcome.reason = QStringLiteral("%1 (%2)").arg(reason, unitOf(outcome.request));
     if (f.fault != FinsAnswer::Fault::EndCode)

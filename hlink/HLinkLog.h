@@ -11,6 +11,8 @@
 //
 // Every failure's reason names the unit, "(unit 00)".
 
+#include <QStringList>
+
 #include "FinsLog.h"
 #include "HostLinkLines.h"
 
@@ -21,15 +23,19 @@ public:
 
     QString text(Line line, const QString &tag, int count, const QByteArray &bytes,
                  quint16 endCode = 0) const override;
+    // After an answer's trace line (written or not): the link's warnings
+    // about that answer, which follow it.
+    void trace(Line line, const QString &tag, int count, const QByteArray &bytes) const override;
     // A FINS answer that failed the check: "bad answer: <why>" and the why
     // with the unit as the reason. The link's own failures come as the
     // link words them.
     Outcome failed(const FinsFailure &failure) const override;
 
     // What the FA link says of a frame it could not use, and of answers it
-    // dropped while none came for the request.
-    void warnBadAnswer(const QString &tag, const QString &why, const QByteArray &answer) const;
-    void warnDropped(const QString &tag, int dropped) const;
+    // dropped while none came for the request: held until the answer's
+    // trace line.
+    void holdBadAnswer(const QString &tag, const QString &why, const QByteArray &answer) const;
+    void holdDropped(const QString &tag, int dropped) const;
 
     // Why a FINS answer failed the check, in Host Link's words; data
     // lengths are counted in hex characters.
@@ -38,7 +44,10 @@ public:
     static QString unitOf(const QByteArray &request);
 
 private:
+    QString badAnswer(const QString &tag, const QString &why, const QByteArray &answer) const;
+
     const HostLinkLines &m_lines;
+    mutable QStringList m_held; // warnings of the exchange under way
 };
 
 #endif // HLINKLOG_H
