@@ -35,6 +35,13 @@ Outcome check(const QByteArray &command, const QByteArray &answer, int dataBytes
     if (answer.size() < FinsCommand::ResponseHeadSize) {
         found = Fault::Malformed;
         outcome = bad(QStringLiteral("the answer is too short to be a FINS response"));
+    } else if (command.size() < FinsCommand::OffEndCode
+               || answer.at(FinsCommand::OffCommand) != command.at(FinsCommand::OffCommand)
+               || answer.at(FinsCommand::OffCommand + 1) != command.at(FinsCommand::OffCommand + 1)) {
+        found = Fault::Command;
+        outcome = bad(QStringLiteral("the answer echoes command %1")
+                          .arg(hex4(quint16(quint8(answer.at(FinsCommand::OffCommand)) << 8
+                                            | quint8(answer.at(FinsCommand::OffCommand + 1))))));
     } else if (!FinsCommand::nodesMatch(command, answer)) {
         found = Fault::Nodes;
         outcome = bad(QStringLiteral("the answer is addressed to other node numbers (DA1 %1, SA1 %2)")

@@ -22,15 +22,17 @@ enum class Match {
 };
 Match match(const QByteArray &command, const QByteArray &answer);
 
-// What is wrong with an answer already matched by SID and command code,
-// checked in this order.
-enum class Fault { None, Malformed, Nodes, EndCode, Length };
+// What is wrong with an answer already matched by its SID, checked in
+// this order.
+enum class Fault { None, Malformed, Command, Nodes, EndCode, Length };
 
-// Checks `answer` (matched by SID and command code) against `command`:
-// node numbers exchanged, a normal end code (00 40 is one), and exactly
-// `dataBytes` bytes after the end code (-1: any length). Done, or
+// Checks `answer` (matched by its SID) against `command`: the command code
+// echoed, node numbers exchanged, a normal end code (00 40 is one), and
+// exactly `dataBytes` bytes after the end code (-1: any length). Done, or
 // EndCode / BadAnswer with the reason in words and the end code; the
-// Outcome's step is "answer" ("nodes" when the node numbers are wrong). `*fault` (if given) says which check failed.
+// Outcome's step is "answer" ("nodes" when the node numbers are wrong).
+// `*fault` (if given) says which check failed. Links that drop answers
+// with another command code as foreign never see the Command fault.
 Outcome check(const QByteArray &command, const QByteArray &answer, int dataBytes, Fault *fault = nullptr);
 
 // The data after the end code.

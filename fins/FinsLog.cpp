@@ -31,6 +31,8 @@ FinsLog::FinsLog(const QString &prefix, bool prefixWordWrites)
 {
 }
 
+FinsLog::~FinsLog() = default;
+
 void FinsLog::setPeer(const QString &address, int port)
 {
     m_address = address;
@@ -62,4 +64,34 @@ void FinsLog::warn(Line line, const QString &tag, int count, const QByteArray &b
 void FinsLog::warnText(const QString &line) const
 {
     QMessageLogger().warning().noquote() << m_prefix + line;
+}
+
+Outcome FinsLog::failed(const FinsFailure &f) const
+{
+    Outcome outcome = f.outcome;
+    const QByteArray &wire = outcome.answer;
+    const bool nodes = outcome.step == QLatin1String("nodes");
+    using Fault = FinsAnswer::Fault;
+    switch (f.fault) {
+    case Fault::None:
+        // Answers for other node numbers have been named by the link already.
+        if (!f.write && wire.isEmpty() && !nodes)
+            warn(Line::EmptyAnswer, f.tag, f.count, wire);
+        else if (!f.write && !wire.isEmpty() && !nodes)
+            warn(Line::BadLength, f.tag, f.count, wire);
+        outcome.kind = wire.isEmpty() || nodes ? Outcome::Kind::NoAnswer : Outcome::Kind::BadAnswer;
+        break;
+    case Fault::Nodes: warn(Line::BadNodes, f.tag, f.count, wire); break;
+    case Fault::EndCode:
+        if (!f.quiet)
+            warn(Line::BadEndCode, f.tag, f.count, wire, quint16(outcome.endCode));
+        break;
+    case Fault::Malformed:
+    case Fault::Command:
+    case Fault::Length:
+        if (!f.write)
+            warn(Line::BadLength, f.tag, f.count, wire);
+        break;
+    }
+    return outcome;
 }

@@ -4,13 +4,32 @@
 // The log lines of the FINS memory-area exchanges, in one place for every
 // FINS plug-in: the plug-in's prefix ("lib[FinsNet]", "lib[FinsUdp]") is a
 // parameter, the words are the same. Traces go out at debug level and only
-// while frame logging is on; warnings always.
+// while frame logging is on; warnings always. A plug-in whose lines have
+// words of their own (Host Link) derives and renders them itself.
 //
 //   <prefix>读命令 192.168.250.1:9600 Area=D100  len = 2 msg : 46494e53...
 //   <prefix>报文结束码错误 192.168.250.1:9600 Area=D100  len = 2 code = 1101 msg : ...
 
 #include <QByteArray>
 #include <QString>
+
+#include "FinsAnswer.h"
+#include "Outcome.h"
+
+// A memory-area part that failed: in the exchange (`fault` None: the
+// link's outcome) or in the answer check (`outcome` is the check's, with
+// the frames as on the wire).
+struct FinsFailure {
+    Outcome outcome;
+    FinsAnswer::Fault fault = FinsAnswer::Fault::None;
+    QByteArray command; // the FINS command and answer (empty when none came)
+    QByteArray answer;
+    int dataBytes = -1; // what the check expected after the end code (-1: any)
+    QString tag;
+    int count = 0;
+    bool write = false;
+    bool quiet = false; // a refusal the transfer answers by shrinking: its one line comes later
+};
 
 class FinsLog
 {
@@ -32,6 +51,7 @@ public:
     // `prefixWordWrites` false: a word write's two trace lines carry no
     // prefix (the FINS/TCP plug-in has always written them so).
     explicit FinsLog(const QString &prefix, bool prefixWordWrites = true);
+    virtual ~FinsLog();
 
     QString prefix() const { return m_prefix; }
     void setPeer(const QString &address, int port);
@@ -40,11 +60,16 @@ public:
 
     // One line: the peer, the tag, the count and `bytes` as lower-case hex;
     // BadEndCode also `endCode` as four upper-case hex digits.
-    QString text(Line line, const QString &tag, int count, const QByteArray &bytes, quint16 endCode = 0) const;
-    void trace(Line line, const QString &tag, int count, const QByteArray &bytes) const;
+    virtual QString text(Line line, const QString &tag, int count, const QByteArray &bytes,
+                         quint16 endCode = 0) const;
+    virtual void trace(Line line, const QString &tag, int count, const QByteArray &bytes) const;
     void warn(Line line, const QString &tag, int count, const QByteArray &bytes, quint16 endCode = 0) const;
     // A warning of the plug-in's own words: the prefix, then `text`.
     void warnText(const QString &text) const;
+    // The warning of a failed part, and the outcome the transfer ends in:
+    // no answer when nothing (or only answers for other nodes) came, a bad
+    // answer when bytes came that were none.
+    virtual Outcome failed(const FinsFailure &failure) const;
 
 private:
     QString m_prefix;

@@ -212,61 +212,40 @@ Outcome FinsTransfer::probeRead(int area, int word, const QString &tag)
 Outcome FinsTransfer::readPart(const QByteArray &command, int byteLen, const QString &tag, QByteArray *out,
                                bool mayShrink)
 {
-    m_log.trace(FinsLog::Line::ReadCommand, tag, byteLen, m_link.wireFrame(command));
-    QByteArray answer;
-    Outcome exchanged = m_link.exchange(command, FinsExchangeContext{&m_log, tag, byteLen}, &answer);
-    m_log.trace(FinsLog::Line::Response, tag, byteLen, exchanged.answer);
-    if (exchanged.kind == Outcome::Kind::NotConnected)
-        return exchanged;
-    if (!exchanged.ok() && (exchanged.answer.isEmpty() || exchanged.step == QLatin1String("nodes"))) {
-        // Answers for other node numbers have been named by the link already.
-        if (exchanged.step != QLatin1String("nodes"))
-            m_log.warn(FinsLog::Line::EmptyAnswer, tag, byteLen, exchanged.answer);
-        exchanged.kind = Outcome::Kind::NoAnswer;
-        return exchanged;
-    }
-    if (!exchanged.ok()) {
-        m_log.warn(FinsLog::Line::BadLength, tag, byteLen, exchanged.answer);
-        exchanged.kind = Outcome::Kind::BadAnswer;
-        return exchanged;
-    }
-    FinsAnswer::Fault fault = FinsAnswer::Fault::None;
-    const Outcome checked = withFrames(FinsAnswer::check(command, answer, byteLen, &fault), exchanged);
-    switch (fault) {
-    case FinsAnswer::Fault::None: out->append(FinsAnswer::data(answer)); break;
-    case FinsAnswer::Fault::Nodes: m_log.warn(FinsLog::Line::BadNodes, tag, byteLen, exchanged.answer); break;
-    case FinsAnswer::Fault::EndCode:
-        if (!mayShrink || !isTooLong(checked.endCode))
-            m_log.warn(FinsLog::Line::BadEndCode, tag, byteLen, exchanged.answer, quint16(checked.endCode));
-        break;
-    case FinsAnswer::Fault::Malformed:
-    case FinsAnswer::Fault::Length: m_log.warn(FinsLog::Line::BadLength, tag, byteLen, exchanged.answer); break;
-    }
-    return checked;
+    FinsFailure part{Outcome(), FinsAnswer::Fault::None, command, QByteArray(), byteLen, tag, byteLen};
+    const Outcome outcome = exchangePart(part, FinsLog::Line::ReadCommand, FinsLog::Line::Response, mayShrink);
+    if (outcome.ok())
+        out->append(FinsAnswer::data(part.answer));
+    return outcome;
 }
 
 Outcome FinsTransfer::writePart(const QByteArray &command, int itemCount, bool bits, const QString &tag,
                                 bool mayShrink)
 {
-    m_log.trace(bits ? FinsLog::Line::WriteCommand : FinsLog::Line::WordWriteCommand, tag, itemCount,
-                m_link.wireFrame(command));
-    QByteArray answer;
-    Outcome exchanged = m_link.exchange(command, FinsExchangeContext{&m_log, tag, itemCount, true}, &answer);
-    m_log.trace(bits ? FinsLog::Line::Response : FinsLog::Line::WordWriteResponse, tag, itemCount, exchanged.answer);
+    // A write answer carries no data; its length is not checked.
+    FinsFailure part{Outcome(), FinsAnswer::Fault::None, command, QByteArray(), -1, tag, itemCount, true};
+    return exchangePart(part, bits ? FinsLog::Line::WriteCommand : FinsLog::Line::WordWriteCommand,
+                        bits ? FinsLog::Line::Response : FinsLog::Line::WordWriteResponse, mayShrink);
+}
+
+// One command of a transfer and its answer checked; a failure gets the
+// log's warning and the outcome the log gives it.
+Outcome FinsTransfer::exchangePart(FinsFailure &part, FinsLog::Line sent, FinsLog::Line answered, bool mayShrink)
+{
+    // The frame is built for the trace only while frame logging is on.
+    if (m_log.debug())
+        m_log.trace(sent, part.tag, part.count, m_link.wireFrame(part.command));
+    const Outcome exchanged = m_link.exchange(
+        part.command, FinsExchangeContext{&m_log, part.tag, part.count, part.write}, &part.answer);
+    m_log.trace(answered, part.tag, part.count, exchanged.answer);
     if (exchanged.kind == Outcome::Kind::NotConnected)
         return exchanged;
-    if (!exchanged.ok()) {
-        exchanged.kind = exchanged.answer.isEmpty() || exchanged.step == QLatin1String("nodes")
-            ? Outcome::Kind::NoAnswer
-            : Outcome::Kind::BadAnswer;
-        return exchanged;
-    }
-    // A write answer carries no data; its length is not checked.
-    FinsAnswer::Fault fault = FinsAnswer::Fault::None;
-    const Outcome checked = withFrames(FinsAnswer::check(command, answer, -1, &fault), exchanged);
-    if (fault == FinsAnswer::Fault::Nodes)
-        m_log.warn(FinsLog::Line::BadNodes, tag, itemCount, exchanged.answer);
-    else if (fault == FinsAnswer::Fault::EndCode && (!mayShrink || !isTooLong(checked.endCode)))
-        m_log.warn(FinsLog::Line::BadEndCode, tag, itemCount, exchanged.answer, quint16(checked.endCode));
-    return checked;
+    part.outcome = exchanged;
+    if (!exchanged.ok())
+        return m_log.failed(part);
+    part.outcome = withFrames(FinsAnswer::check(part.command, part.answer, part.dataBytes, &part.fault), exchanged);
+    if (part.fault == FinsAnswer::Fault::None)
+        return part.outcome;
+    part.quiet = mayShrink && part.fault == FinsAnswer::Fault::EndCode && isTooLong(part.outcome.endCode);
+    return m_log.failed(part);
 }

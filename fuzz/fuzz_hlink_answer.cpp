@@ -1,8 +1,11 @@
 // The Host Link receive side: bytes in pieces appended to the capped buffer,
 // frames taken off it as the link does, each checked against a read (or
-// write) request and its data digits decoded as the driver decodes them.
+// write) request, the FINS answer it carries checked by the core, and its
+// data decoded as the driver decodes it.
+#include "FinsAnswer.h"
+#include "FinsCodec.h"
+#include "FinsCommand.h"
 #include "FuzzInput.h"
-#include "HLinkCodec.h"
 #include "HLinkFrame.h"
 #include "HostLinkReceiveBuffer.h"
 
@@ -12,8 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int unit = in.byte() % 32, sid = in.byte(), type = in.byte() % 14, count = in.word();
     const bool write = in.byte() & 1;
     const int words = 1 + in.word() % HLinkFrame::MaxReadWords;
-    const QByteArray request = write ? HLinkFrame::writeRequest(unit, sid, 0x82, in.word(), QByteArray(4, '\1'))
-                                     : HLinkFrame::readRequest(unit, sid, 0x82, in.word(), words);
+    const QByteArray command = write ? FinsCommand::writeWordsCommand(0, 0, quint8(sid), 0x82, in.word(), QByteArray(2, '\1'))
+                                     : FinsCommand::readCommand(0, 0, quint8(sid), 0x82, in.word(), words);
+    const QByteArray request = HLinkFrame::request(unit, command);
     HLinkFrame::expectedAnswerLength(request);
     HLinkFrame::expectedDataWords(request);
     HostLinkReceiveBuffer buffer;
@@ -26,10 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         while (buffer.take(expect, &piece)) {
             FUZZ_CHECK(piece.bytes.endsWith('\r'));
             const HLinkFrame::AnswerCheck check = HLinkFrame::checkAnswer(piece.bytes, request);
-            if (check.verdict == HLinkFrame::Verdict::Accepted) {
-                HLinkCodec::decode(type, check.digits, count);
-                HLinkCodec::decodeBits(count % 16, check.digits, count);
-            }
+            if (check.verdict != HLinkFrame::Verdict::Accepted)
+                continue;
+            const QByteArray fins = HLinkFrame::finsAnswer(piece.bytes, command);
+            if (FinsAnswer::check(command, fins, write ? -1 : 2 * words).ok())
+                FinsCodec::decode(type, FinsAnswer::data(fins), count, count % 16);
         }
     }
     return 0;

@@ -1,5 +1,6 @@
 #include "HLinkFrame.h"
 
+#include "FinsCommand.h"
 #include "HostLinkFcs.h"
 
 namespace HLinkFrame {
@@ -7,17 +8,11 @@ namespace {
 
 const char kTerminator[] = "*\r";
 
-// Header of every request up to and including the SID: unit, "FA", response
-// wait 0, ICF, DA2 and SA2 all 00.
-QByteArray requestHeader(int unit, int sid)
+void appendHex(QByteArray *out, quint8 byte)
 {
-    QByteArray frame;
-    frame.reserve(64);
-    frame += '@';
-    frame += hexField(static_cast<unsigned>(unit) & 0xFF, 2);
-    frame += "FA0000000";
-    frame += hexField(static_cast<unsigned>(sid) & 0xFF, 2);
-    return frame;
+    static const char digits[] = "0123456789ABCDEF";
+    out->append(digits[byte >> 4]);
+    out->append(digits[byte & 0xF]);
 }
 
 bool parseHex(const QByteArray &text, unsigned *value)
@@ -100,40 +95,20 @@ QByteArray finish(QByteArray body)
     return body;
 }
 
-QByteArray readRequest(int unit, int sid, int area, int word, int count)
+QByteArray request(int unit, const QByteArray &command)
 {
-    QByteArray frame = requestHeader(unit, sid);
-    frame += "0101";
-    frame += hexField(static_cast<unsigned>(area) & 0xFF, 2);
-    frame += hexField(static_cast<unsigned>(word) & 0xFFFF, 4);
-    frame += "00";
-    frame += hexField(static_cast<unsigned>(count) & 0xFFFF, 4);
-    return finish(frame);
-}
-
-QByteArray writeRequest(int unit, int sid, int area, int word, const QByteArray &digits)
-{
-    QByteArray frame = requestHeader(unit, sid);
-    frame += "0102";
-    frame += hexField(static_cast<unsigned>(area) & 0xFF, 2);
-    frame += hexField(static_cast<unsigned>(word) & 0xFFFF, 4);
-    frame += "00";
-    frame += hexField(static_cast<unsigned>(digits.size() / 4) & 0xFFFF, 4);
-    for (char d : digits)
-        frame += static_cast<char>(hexChar(static_cast<unsigned char>(d) & 0xF));
-    return finish(frame);
-}
-
-QByteArray bitWriteRequest(int unit, int sid, int bitArea, int word, int bit, const QByteArray &bits)
-{
-    QByteArray frame = requestHeader(unit, sid);
-    frame += "0102";
-    frame += hexField(static_cast<unsigned>(bitArea) & 0xFF, 2);
-    frame += hexField(static_cast<unsigned>(word) & 0xFFFF, 4);
-    frame += hexField(static_cast<unsigned>(bit) & 0xFF, 2);
-    frame += hexField(static_cast<unsigned>(bits.size()) & 0xFFFF, 4);
-    for (char b : bits)
-        frame += b ? "01" : "00";
+    if (command.size() < FinsCommand::OffCommand + 2)
+        return QByteArray();
+    QByteArray frame;
+    frame.reserve(12 + 2 * command.size());
+    frame += '@';
+    appendHex(&frame, quint8(unit));
+    frame += "FA0";
+    appendHex(&frame, quint8(command.at(FinsCommand::OffIcf)) & 0x7F);
+    appendHex(&frame, quint8(command.at(5))); // DA2
+    appendHex(&frame, quint8(command.at(8))); // SA2
+    for (int i = FinsCommand::OffSid; i < command.size(); ++i)
+        appendHex(&frame, quint8(command.at(i)));
     return finish(frame);
 }
 
@@ -148,6 +123,11 @@ int expectedDataWords(const QByteArray &request)
 int expectedAnswerLength(const QByteArray &request)
 {
     return AnswerOverhead + 4 * expectedDataWords(request);
+}
+
+QString dataLengthText(int got, int expected)
+{
+    return QStringLiteral("data length %1, expected %2").arg(got).arg(expected);
 }
 
 AnswerCheck checkAnswer(const QByteArray &answer, const QByteArray &request)
@@ -172,39 +152,41 @@ AnswerCheck checkAnswer(const QByteArray &answer, const QByteArray &request)
     if (body.mid(5, 2) != "00") {
         AnswerCheck check = failed(QStringLiteral("Host Link end code %1").arg(latin(body.mid(5, 2))));
         check.endCode = int(body.mid(5, 2).toUInt(nullptr, 16));
-        check.hostLinkEndCode = true;
         return check;
     }
     if (bodySize < AnswerDataPos)
         return failed(QStringLiteral("answer too short (%1 characters)").arg(answer.size()));
     if (body.mid(AnswerSidPos, 2) != request.mid(RequestSidPos, 2))
         return foreign(QStringLiteral("SID %1").arg(latin(body.mid(AnswerSidPos, 2))));
-    if (body.mid(AnswerCommandPos, 4) != request.mid(RequestCommandPos, 4))
+    unsigned code = 0;
+    if (!parseHex(body.mid(AnswerCommandPos, 4), &code))
         return failed(QStringLiteral("command %1 echoed").arg(latin(body.mid(AnswerCommandPos, 4))));
-    unsigned endCode = 0;
-    if (!parseHex(body.mid(AnswerEndCodePos, 4), &endCode))
+    if (!parseHex(body.mid(AnswerEndCodePos, 4), &code))
         return failed(QStringLiteral("FINS end code %1 not hex").arg(latin(body.mid(AnswerEndCodePos, 4))));
-    // Bit 7 of the main code (relay error) and bits 6-7 of the sub code (CPU
-    // unit status) are flags; "0040" still means the command completed.
-    if ((endCode & 0x7F3F) != 0) {
-        AnswerCheck check = failed(QStringLiteral("FINS end code %1").arg(latin(body.mid(AnswerEndCodePos, 4))));
-        check.endCode = int(endCode);
-        return check;
-    }
     const QByteArray data = body.mid(AnswerDataPos);
-    const int words = expectedDataWords(request);
-    if (data.size() != 4 * words)
-        return failed(QStringLiteral("data length %1, expected %2").arg(data.size()).arg(4 * words));
-    AnswerCheck check;
-    check.digits.reserve(data.size());
+    // Hex text that is no whole bytes, or data in the answer to a write.
+    const bool write = request.mid(RequestCommandPos, 4) == "0102";
+    if (data.size() % 2 != 0 || (write && !data.isEmpty()))
+        return failed(dataLengthText(data.size(), 4 * expectedDataWords(request)));
     for (char c : data) {
         if (!isUpperHex(c))
             return failed(QStringLiteral("data character 0x%1 is no hex digit")
                               .arg(static_cast<unsigned char>(c), 2, 16, QLatin1Char('0')));
-        check.digits += static_cast<char>(digitOf(static_cast<unsigned char>(c)));
     }
+    AnswerCheck check;
     check.verdict = Verdict::Accepted;
     return check;
+}
+
+QByteArray finsAnswer(const QByteArray &answer, const QByteArray &command)
+{
+    const int body = answer.size() - 4; // FCS, "*", CR
+    // A response ICF, the command's node numbers exchanged, its SID.
+    QByteArray fins = command.left(FinsCommand::HeaderSize);
+    fins[FinsCommand::OffIcf] = char(0xC0);
+    fins[FinsCommand::OffDa1] = command.at(FinsCommand::OffSa1);
+    fins[FinsCommand::OffSa1] = command.at(FinsCommand::OffDa1);
+    return fins + QByteArray::fromHex(answer.mid(AnswerCommandPos, body - AnswerCommandPos));
 }
 
 } // namespace HLinkFrame

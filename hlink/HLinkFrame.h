@@ -1,9 +1,10 @@
 #ifndef HLINKFRAME_H
 #define HLINKFRAME_H
 
-// Host Link "FA" frames carrying FINS memory-area commands, as pure
-// functions on byte arrays: building requests and checking an answer against
-// the request it should belong to (reassembly is HostLinkReceiveBuffer's).
+// Host Link "FA" frames around FINS commands, as pure functions on byte
+// arrays: a FINS command into an FA request, and an FA answer checked
+// against its request and turned back into the FINS answer it carries
+// (reassembly is HostLinkReceiveBuffer's, the FINS check FinsAnswer's).
 //
 // Request:  "@" unit(2) "FA" wait(1) ICF(2) DA2(2) SA2(2) SID(2) command(4)
 //           parameters ... FCS(2) "*" CR
@@ -47,22 +48,22 @@ QByteArray hexField(unsigned value, int digits);
 // Appends the FCS over everything in `body`, then "*" CR.
 QByteArray finish(QByteArray body);
 
-// Memory Area Read (01 01) of `count` words.
-QByteArray readRequest(int unit, int sid, int area, int word, int count);
-// Memory Area Write (01 02): `digits` holds four digit values (0..15) per
-// word, most significant first; the word count is digits.size() / 4.
-QByteArray writeRequest(int unit, int sid, int area, int word, const QByteArray &digits);
-// Memory Area Write on a bit area: one item per byte of `bits` (0 or 1),
-// starting at bit `bit` of `word`.
-QByteArray bitWriteRequest(int unit, int sid, int bitArea, int word, int bit, const QByteArray &bits);
+// The FA request for unit `unit` carrying the FINS `command` (FINS header
+// first): its ICF, DA2, SA2 and SID, then the command code and parameters,
+// as upper-case hex. The frame is the one of a directly connected
+// controller, which has no network fields: the ICF goes out without its
+// gateway bit.
+QByteArray request(int unit, const QByteArray &command);
 
 // Characters of the answer a request expects when it succeeds.
 int expectedAnswerLength(const QByteArray &request);
 // Number of data words the answer to `request` carries (0 for writes).
 int expectedDataWords(const QByteArray &request);
+// The words of a wrong data length (in characters), as the checks word it.
+QString dataLengthText(int got, int expected);
 
 enum class Verdict {
-    Accepted, // the answer to this request, command completed normally
+    Accepted, // an FA answer to this request; the FINS answer in it is FinsAnswer's to check
     Foreign,  // a sound frame for another unit or another (earlier) request
     Failed    // meant for this request but unusable; `failure` says why
 };
@@ -70,13 +71,18 @@ enum class Verdict {
 struct AnswerCheck {
     Verdict verdict = Verdict::Failed;
     QString failure;
-    QByteArray digits; // data digit values (0..15), set when Accepted
-    int endCode = -1;  // Failed on an end code: the Host Link or FINS end code
-    bool hostLinkEndCode = false; // endCode is the Host Link frame's, not the FINS command's
+    int endCode = -1; // Failed on a Host Link end code: that code
 };
 
-// Checks a complete frame (ending in "*" CR) against its request.
+// Checks a complete frame (ending in "*" CR) against its request: the
+// frame, its FCS, unit, header code, Host Link end code and SID, and that
+// what it carries is whole bytes in upper-case hex.
 AnswerCheck checkAnswer(const QByteArray &answer, const QByteArray &request);
+
+// The FINS answer an accepted FA answer to `command` carries: a FINS
+// response header (the command's node numbers exchanged, its SID), then
+// command code, end code and data.
+QByteArray finsAnswer(const QByteArray &answer, const QByteArray &command);
 
 } // namespace HLinkFrame
 

@@ -27,13 +27,13 @@ void HLinkTransfer::restart()
     m_dropped = 0;
 }
 
-bool HLinkTransfer::ready(const QDeadlineTimer &reconnect)
+bool HLinkTransfer::ready()
 {
     m_reopened = false;
     if (m_lines.isUp())
         return true;
     m_unanswered.clear();
-    if (!m_lines.readyWithin(int(reconnect.remainingTime())))
+    if (!m_lines.readyWithin(kFirstByteMs))
         return false;
     m_reopened = true;
     m_dropped = 0;
@@ -82,8 +82,7 @@ HLinkTransfer::Result HLinkTransfer::run(const QByteArray &frame, QByteArray *an
 {
     m_droppedNow = 0;
     m_noise = false;
-    // A reconnect has a deadline of its own; the exchange's starts after it.
-    if (!ready(QDeadlineTimer(kFirstByteMs)))
+    if (!m_lines.isUp())
         return Result::NoLink;
     HostLinkLink *line = m_lines.active();
     const QDeadlineTimer firstByte(kFirstByteMs + line->lineTimeMs(frame.size()));

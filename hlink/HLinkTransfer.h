@@ -21,8 +21,11 @@ public:
 
     explicit HLinkTransfer(HostLinkLines &lines);
 
+    // Before a transfer: the line is up, or (reconnect=on) connected again
+    // within 2000 ms; reopened() then says so.
+    bool ready();
     // Done: the answer is appended to `*answer`; BadAnswer: bytes came but
-    // no complete answer (all of them are appended).
+    // no complete answer (all of them are appended); NoLink: the line is down.
     Result run(const QByteArray &frame, QByteArray *answer, int restMs);
 
     // Answers dropped in the last run, and since the last connect.
@@ -30,13 +33,12 @@ public:
     quint64 dropped() const { return m_dropped; }
     // Bytes that were no frame came in the last run.
     bool noise() const { return m_noise; }
-    // The line was connected again (reconnect=on) in the last run.
+    // The line was connected again (reconnect=on) by the last ready().
     bool reopened() const { return m_reopened; }
     // A new connection: nothing is in flight any more.
     void restart();
 
 private:
-    bool ready(const QDeadlineTimer &reconnect);
     bool awaitEarlierAnswer(HostLinkLink *line, const QDeadlineTimer &deadline, Result *why);
     void dropEarlier(const HostLinkPiece &piece);
     Result receive(HostLinkLink *line, const QByteArray &frame, const QDeadlineTimer &firstByte, int restMs,

@@ -2,20 +2,21 @@
 
 #include <QStringList>
 
+#include "FinsCodec.h"
 #include "HostLinkConnectionText.h"
 #include "WordLayout.h"
 
 LibHLink::LibHLink()
     : DriveFacade({QStringLiteral("HLink"), QStringLiteral("V1.0.1 20230221"), QStringLiteral("v1.0.1 %1 %2")})
 {
+    m_core.setLimits(frameLimits());
 }
 
 LibHLink::~LibHLink() = default;
 
 void LibHLink::setDebug(bool on)
 {
-    cmd.debugOn = on;
-    m_controllerLog.setDebug(on);
+    m_log.setDebug(on);
 }
 
 // --------------------------------------------------------------- connection
@@ -30,21 +31,24 @@ int LibHLink::ConnectDrive(QString connection)
     if (parsed != 0) {
         Outcome refused = Outcome::make(Outcome::Kind::Refused, QStringLiteral("text"), reason);
         refused.refusedCode = 1;
-        cmd.setLastOutcome(refused);
+        m_core.setLastOutcome(refused);
         return parsed;
     }
     m_where = settings.serial
         ? QVariantMap{{QStringLiteral("port"), settings.line.port}, {QStringLiteral("baud"), settings.line.baud}}
         : QVariantMap{{QStringLiteral("address"), settings.tcp.address}, {QStringLiteral("port"), settings.tcp.port}};
-    const int result = cmd.connect(settings);
-    m_controllerLog.setPeer(settings.serial ? settings.line.port : settings.tcp.address,
-                            settings.serial ? settings.line.baud : settings.tcp.port);
-    m_controllerCore.resetSid();
+    const int result = m_link.connect(settings);
+    // A new line (a TCP connect replaces the old one even when it fails):
+    // SIDs from 0, and the full frame size, for another controller may be on it.
+    if (result == 0 || !settings.serial) {
+        m_core.resetSid();
+        m_core.restoreLimits();
+    }
     if (result == 0)
-        cmd.setLastOutcome(Outcome::done());
+        m_core.setLastOutcome(Outcome::done());
     else
-        cmd.setLastOutcome(Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("connect"),
-                                         QStringLiteral("%1 (unit %2)").arg(cmd.lines().error()).arg(unit())));
+        m_core.setLastOutcome(Outcome::make(Outcome::Kind::NotConnected, QStringLiteral("connect"),
+                                            QStringLiteral("%1 (unit %2)").arg(m_lines.error()).arg(unit())));
     return result;
 }
 
@@ -64,15 +68,15 @@ QVariantMap LibHLink::addressing() const
 
 int LibHLink::DisConnectDrive()
 {
-    return cmd.lines().disconnect();
+    return m_lines.disconnect();
 }
 
 int LibHLink::DestroyFree()
 {
-    return cmd.lines().destroy();
+    return m_lines.destroy();
 }
 
-// ----------------------------------------------------- words as hex digits
+// ------------------------------------------------------------------ words
 
 int LibHLink::getBytelen(DataType type, int count)
 {
@@ -80,26 +84,23 @@ int LibHLink::getBytelen(DataType type, int count)
     return words <= 0x7FFFFFFF ? int(words) : 0;
 }
 
-// Every failed exchange leaves its Outcome in cmd.lastOutcome().
 Outcome LibHLink::readWords(int area, int word, int count, const QString &tag, Words *out)
 {
-    QByteArray digits;
-    if (cmd.read_cmd(unit(), area, word, count, tag, &digits) != 0)
-        return cmd.lastOutcome();
-    *out = HLinkCodec::toWords(digits);
-    return Outcome::done();
+    QByteArray bytes;
+    const Outcome outcome = m_core.readWords(area, word, count, tag, &bytes);
+    if (outcome.ok())
+        *out = FinsCodec::toWords(bytes);
+    return outcome;
 }
 
 Outcome LibHLink::writeWords(int area, int word, const Words &words, const QString &tag)
 {
-    return cmd.write_cmd(unit(), area, word, words.size(), tag, HLinkCodec::fromWords(words)) == 0
-        ? Outcome::done()
-        : cmd.lastOutcome();
+    return m_core.writeWords(area, word, FinsCodec::fromWords(words), tag);
 }
 
 Outcome LibHLink::writeBits(int bitArea, int word, int bit, const QByteArray &flags, const QString &tag)
 {
-    return cmd.writeBits_cmd(unit(), bitArea, word, bit, tag, flags) == 0 ? Outcome::done() : cmd.lastOutcome();
+    return m_core.writeBits(bitArea, word, bit, flags, tag);
 }
 
 // ------------------------------------------------------------------- steps

@@ -2,8 +2,8 @@
 #define LIBHLINK_H
 
 // The Host Link driver as the host sees it: the common tag handling of
-// DriveFacade, connection texts, and PLC words as Host Link hex digits
-// through CmdHLink.
+// DriveFacade and connection texts over the FINS core (FinsTransfer), whose
+// commands go out in FA frames over the Host Link line (HLinkFinsLink).
 
 #include <QByteArray>
 #include <QObject>
@@ -11,15 +11,16 @@
 #include <QVariant>
 
 #include "CLabelVariable.h"
-#include "CmdHLink.h"
 #include "DriveController.h"
 #include "DriveDiagnostics.h"
-#include "FinsControllerQueries.h"
-#include "FinsLog.h"
-#include "FinsTransfer.h"
-#include "HLinkFinsLink.h"
 #include "DriveFacade.h"
+#include "FinsControllerQueries.h"
+#include "FinsTransfer.h"
 #include "HLinkCodec.h"
+#include "HLinkFinsLink.h"
+#include "HLinkFrame.h"
+#include "HLinkLog.h"
+#include "HostLinkLines.h"
 #include "ValueEntryPoints.h"
 
 // Its value members (ValueEntryPoints) work on digit values (0..15, four per
@@ -46,14 +47,14 @@ public:
     // The diagnostics face: the unit is in every failure's reason.
     QString checkConnectionText(const QString &text) const override;
     QVariantMap addressing() const override;
-    Outcome lastOutcome() const override { return cmd.lastOutcome(); }
-    quint64 droppedAnswers() const override { return cmd.droppedAnswers(); }
+    Outcome lastOutcome() const override { return m_core.lastOutcome(); }
+    quint64 droppedAnswers() const override { return m_link.droppedAnswers(); }
 
-    // The controller face: FINS controller commands in FA frames (HLinkFinsLink).
-    Outcome readIdentity(ControllerIdentity *out) override { return FinsControllerQueries(m_controllerCore).readIdentity(out); }
-    Outcome readStatus(ControllerStatus *out) override { return FinsControllerQueries(m_controllerCore).readStatus(out); }
-    Outcome readClock(QDateTime *out) override { return FinsControllerQueries(m_controllerCore).readClock(out); }
-    Outcome writeClock(const QDateTime &time) override { return FinsControllerQueries(m_controllerCore).writeClock(time); }
+    // The controller face: FINS controller commands in FA frames.
+    Outcome readIdentity(ControllerIdentity *out) override { return FinsControllerQueries(m_core).readIdentity(out); }
+    Outcome readStatus(ControllerStatus *out) override { return FinsControllerQueries(m_core).readStatus(out); }
+    Outcome readClock(QDateTime *out) override { return FinsControllerQueries(m_core).readClock(out); }
+    Outcome writeClock(const QDateTime &time) override { return FinsControllerQueries(m_core).writeClock(time); }
 
     // PLC words that `count` elements of `type` cover (Bool from bit 0).
     int getBytelen(DataType type, int count);
@@ -75,10 +76,16 @@ private:
     // The Host Link unit number every frame carries (SetConnectPar).
     int unit() const { return int(connectParameter()); }
 
-    CmdHLink cmd;
-    FinsLog m_controllerLog{QStringLiteral("lib[HLink]")};
-    HLinkFinsLink m_controllerLink{cmd, [this] { return unit(); }};
-    FinsTransfer m_controllerCore{m_controllerLink, m_controllerLog};
+    // What a Host Link frame carries at most (HLinkFrame), restored on each connect.
+    static FinsLimits frameLimits()
+    {
+        return FinsLimits{HLinkFrame::MaxReadWords, HLinkFrame::MaxWriteWords, HLinkFrame::MaxBitItems};
+    }
+
+    HostLinkLines m_lines{QStringLiteral("lib[HLink]")};
+    HLinkLog m_log{m_lines};
+    HLinkFinsLink m_link{m_lines, m_log, [this] { return unit(); }};
+    FinsTransfer m_core{m_link, m_log};
     QVariantMap m_where; // port and baud, or address and port, of the last ConnectDrive
 };
 

@@ -43,6 +43,7 @@ private slots:
         QTest::newRow("relay flag") << answerWith(12, "8000") << K::Done << "" << 0x8000;
         QTest::newRow("area unknown") << answerWith(12, "1101").left(14) << K::EndCode << "answer" << 0x1101;
         QTest::newRow("flagged error") << answerWith(12, "91C4").left(14) << K::EndCode << "answer" << 0x91C4;
+        QTest::newRow("other command") << answerWith(10, "0102") << K::BadAnswer << "answer" << 0;
         QTest::newRow("other DA1") << answerWith(4, "19") << K::BadAnswer << "nodes" << 0;
         QTest::newRow("other SA1") << answerWith(7, "16") << K::BadAnswer << "nodes" << 0;
         QTest::newRow("one word short") << fromHex(kAnswer).left(16) << K::BadAnswer << "answer" << 0;

@@ -373,6 +373,16 @@ void TestHLinkPlugin::frameLogLines()
                  QString::fromUtf8("lib[HLink]读命令 %1 Area=D0  msg : ").arg(peer)
                      + testsupport::hex("@00FA000000001" "0101820000000001" "7D*\r"));
     }
+    {
+        // A warning about an answer follows the answer's trace line.
+        testsupport::LogCapture log;
+        m_sim.setFaults([] { plcsim::Faults f; f.badFcs = true; return f; }());
+        QCOMPARE(driver->ReadVariable(QStringLiteral("D0"), UInt16).errorCode, 7);
+        m_sim.setFaults(plcsim::Faults());
+        const QStringList lines = log.lines();
+        QVERIFY2(lines.value(1).contains(QString::fromUtf8("响应")) && lines.value(2).startsWith(QLatin1String("warning:")),
+                 qPrintable(lines.join(QLatin1Char('\n'))));
+    }
     // Over the serial line the peer is empty.
     QCOMPARE(driver->ConnectDrive(serialText(m_pts, 115200)), 0);
     {

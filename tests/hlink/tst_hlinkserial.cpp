@@ -1,9 +1,10 @@
-// CmdHLink on a serial line (the simulator's pseudo-terminal): settings the
-// connection text carries, the answer time limit, reopening, and no line.
+// The Host Link link on a serial line (the simulator's pseudo-terminal):
+// settings the connection text carries, the answer time limit, reopening,
+// and no line.
 #include <QtTest>
 
-#include "CmdHLink.h"
-#include "HLinkFrame.h"
+#include "FinsTransfer.h"
+#include "HLinkFinsLink.h"
 #include "PlcSimulator.h"
 
 namespace {
@@ -16,6 +17,14 @@ HostLinkConnectionText::Settings serialText(const QString &port, int baud, int d
     settings.line = HostLinkConnectionText::Serial{port, baud, dataBits, stopBits, parity};
     return settings;
 }
+
+// The plug-in's line, log, link and core, for unit 0.
+struct Line {
+    HostLinkLines lines{QStringLiteral("lib[HLink]")};
+    HLinkLog log{lines};
+    HLinkFinsLink link{lines, log, [] { return 0; }};
+    FinsTransfer core{link, log};
+};
 
 } // namespace
 
@@ -59,61 +68,56 @@ void TestHLinkSerial::frameGapByBaud()
 {
     QFETCH(int, baud);
     QFETCH(int, frameGap);
-    CmdHLink cmd;
+    Line line;
     // Data bits 9, stop bits 0 and an unknown parity are ignored; parity is
     // refused by a pseudo-terminal and the line still opens.
-    QCOMPARE(cmd.connect(serialText(m_pts, baud, 9, 0, QStringLiteral("x"))), 0);
-    QCOMPARE(cmd.lines().active()->frameGapMs(), frameGap);
-    QCOMPARE(cmd.lines().medium(), HostLinkLines::Medium::Serial);
-    QCOMPARE(cmd.lines().disconnect(), 0);
-    QCOMPARE(cmd.lines().disconnect(), 1);
+    QCOMPARE(line.link.connect(serialText(m_pts, baud, 9, 0, QStringLiteral("x"))), 0);
+    QCOMPARE(line.lines.active()->frameGapMs(), frameGap);
+    QCOMPARE(line.lines.medium(), HostLinkLines::Medium::Serial);
+    QCOMPARE(line.lines.disconnect(), 0);
+    QCOMPARE(line.lines.disconnect(), 1);
 }
 
 void TestHLinkSerial::answerLimitCoversLineTime()
 {
-    CmdHLink cmd;
-    QCOMPARE(cmd.connect(serialText(m_pts, 9600, 8, 1, QStringLiteral("E"))), 0);
+    Line line;
+    QCOMPARE(line.link.connect(serialText(m_pts, 9600, 8, 1, QStringLiteral("E"))), 0);
     // One word at 9600 baud: 1 x 3 x 6 ms plus 31 characters (33 ms); the
     // limit alone (18 ms) was shorter than the answer's own line time.
-    QCOMPARE(cmd.restLimitMs(1, 31), 18 + 33);
-    QCOMPARE(cmd.restLimitMs(0, 27), 50);
+    QCOMPARE(line.link.restLimitMs(1, 31), 18 + 33);
+    QCOMPARE(line.link.restLimitMs(0, 27), 50);
     // 269 words: 269 x 3 x 6 ms plus 1,103 characters at 9600 baud (1,149 ms).
-    QCOMPARE(cmd.restLimitMs(269, 1103), 269 * 3 * 6 + 1149);
+    QCOMPARE(line.link.restLimitMs(269, 1103), 269 * 3 * 6 + 1149);
     // 115200 leaves the gap of 9600 in place.
-    QCOMPARE(cmd.connect(serialText(m_pts, 115200, 8, 1, QStringLiteral("N"))), 0);
-    QCOMPARE(cmd.restLimitMs(269, 1103), 3 * 269 * 6 + 96);
+    QCOMPARE(line.link.connect(serialText(m_pts, 115200, 8, 1, QStringLiteral("N"))), 0);
+    QCOMPARE(line.link.restLimitMs(269, 1103), 3 * 269 * 6 + 96);
 }
 
 void TestHLinkSerial::reopenAndExchange()
 {
     m_sim.setUnit(0);
     m_sim.setWord(plcsim::Area::D, 0, 0x1234);
-    CmdHLink cmd;
-    QCOMPARE(cmd.connect(serialText(m_pts, 115200, 8, 1, QStringLiteral("Even"))), 0);
+    Line line;
+    QCOMPARE(line.link.connect(serialText(m_pts, 115200, 8, 1, QStringLiteral("Even"))), 0);
     // Reopening the open port with other settings works.
-    QCOMPARE(cmd.connect(serialText(m_pts, 9600, 8, 1, QStringLiteral("N"))), 0);
-    QByteArray digits;
-    QCOMPARE(cmd.read_cmd(0, 0x82, 0, 1, QStringLiteral("D0"), &digits), 0);
-    QCOMPARE(digits, QByteArray("\x01\x02\x03\x04", 4));
-    // The same through SendData: the captured answer of read D0.
-    QByteArray answer;
-    QCOMPARE(cmd.SendData("@00FA0000000000101820000000001" "7C*\r", answer, 50), 0);
-    QCOMPARE(answer, QByteArray("@00FA0040000000010100001234" "47*\r"));
-    QCOMPARE(cmd.lines().destroy(), 0);
-    QCOMPARE(cmd.lines().destroy(), 1);
+    QCOMPARE(line.link.connect(serialText(m_pts, 9600, 8, 1, QStringLiteral("N"))), 0);
+    QByteArray data;
+    QVERIFY(line.core.readWords(0x82, 0, 1, QStringLiteral("D0"), &data).ok());
+    QCOMPARE(data, QByteArray("\x12\x34", 2));
+    QCOMPARE(line.lines.destroy(), 0);
+    QCOMPARE(line.lines.destroy(), 1);
 }
 
 void TestHLinkSerial::noLine()
 {
-    CmdHLink cmd;
-    QByteArray answer;
-    QCOMPARE(cmd.SendData("@00FA0000000000101820000000001" "7C*\r", answer, 50), -3);
-    QCOMPARE(cmd.lines().destroy(), 1);
-    QCOMPARE(cmd.lines().disconnect(), 1);
-    // A read of no words sends nothing.
+    Line line;
     QByteArray out;
-    QCOMPARE(cmd.read_cmd(0, 0x82, 0, 0, QStringLiteral("D0"), &out), -2);
+    const Outcome outcome = line.core.readWords(0x82, 0, 1, QStringLiteral("D0"), &out);
+    QCOMPARE(outcome.kind, Outcome::Kind::NotConnected);
+    QCOMPARE(outcome.reason, QStringLiteral("the link is not open (unit 00)"));
     QVERIFY(out.isEmpty());
+    QCOMPARE(line.lines.destroy(), 1);
+    QCOMPARE(line.lines.disconnect(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestHLinkSerial)
