@@ -6,6 +6,7 @@
 // report.
 
 #include <QElapsedTimer>
+#include <QLibrary>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "CDriveBaseClass.h"
 
 namespace bench {
 
@@ -63,6 +65,35 @@ inline bool startHostLinkSimulator(QProcess &sim, const QString &path, quint16 *
             *pts = serial.captured(1);
     }
     return *tcpPort != 0 && !pts->isEmpty();
+}
+
+// The start of both Host Link benchmarks (FA and C-mode): plcsim (`simPath`)
+// on TCP and a pseudo-terminal, the plug-in at `pluginPath` loaded and connected to the
+// TCP port, and the banner printed. Null, with the reason on stderr, when
+// any of it fails.
+inline CDriveBaseClass *startHostLinkBench(const char *name, const QString &simPath, const QString &pluginPath,
+                                           QProcess &sim, QLibrary &library, quint16 *port, QString *pts)
+{
+    if (!startHostLinkSimulator(sim, simPath, port, pts)) {
+        std::fprintf(stderr, "%s: cannot start %s\n", name, qPrintable(simPath));
+        return nullptr;
+    }
+    library.setFileName(pluginPath);
+    auto entry = reinterpret_cast<GetSharedLibraryFn>(library.resolve("getSharedLibrary"));
+    if (!entry) {
+        std::fprintf(stderr, "%s: %s\n", name, qPrintable(library.errorString()));
+        return nullptr;
+    }
+    CDriveBaseClass *driver = entry();
+    if (driver->ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(*port)) != 0) {
+        std::fprintf(stderr, "%s: cannot connect to 127.0.0.1:%u\n", name, *port);
+        return nullptr;
+    }
+    std::printf("plcsim pid %lld, Host Link TCP 127.0.0.1:%u, serial %s\n", sim.processId(), *port, qPrintable(*pts));
+    // Every read stamps its result with the local time, which the time zone
+    // setting may make dearer.
+    std::printf("TZ %s\n", qEnvironmentVariableIsSet("TZ") ? qPrintable(qEnvironmentVariable("TZ")) : "(unset)");
+    return driver;
 }
 
 // Both clients in turns of 100 reads, after 100 warm-up reads each.

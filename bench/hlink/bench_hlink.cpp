@@ -136,26 +136,14 @@ int main(int argc, char *argv[])
     const int reads = argc > 1 ? std::max(100, QByteArray(argv[1]).toInt()) : 2000;
 
     QProcess sim;
+    QLibrary library;
     quint16 port = 0;
     QString pts;
-    if (!bench::startHostLinkSimulator(sim, QStringLiteral(PLCSIM_PROGRAM), &port, &pts)) {
-        std::fprintf(stderr, "bench_hlink: cannot start %s\n", PLCSIM_PROGRAM);
-        return 1;
-    }
-    QLibrary library(QStringLiteral(PLC_HLINK_PLUGIN));
-    auto entry = reinterpret_cast<GetSharedLibraryFn>(library.resolve("getSharedLibrary"));
-    if (!entry) {
-        std::fprintf(stderr, "bench_hlink: %s\n", qPrintable(library.errorString()));
-        return 1;
-    }
-    CDriveBaseClass *driver = entry();
+    CDriveBaseClass *driver = bench::startHostLinkBench("bench_hlink", QStringLiteral(PLCSIM_PROGRAM),
+                                                        QStringLiteral(PLC_HLINK_PLUGIN), sim, library, &port, &pts);
     RawClient raw;
-    if (driver->ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(port)) != 0 || !raw.open(port)) {
-        std::fprintf(stderr, "bench_hlink: cannot connect to 127.0.0.1:%u\n", port);
+    if (!driver || !raw.open(port))
         return 1;
-    }
-    std::printf("plcsim pid %lld, Host Link TCP 127.0.0.1:%u, serial %s\n", sim.processId(), port, qPrintable(pts));
-    std::printf("TZ %s\n", qEnvironmentVariableIsSet("TZ") ? qPrintable(qEnvironmentVariable("TZ")) : "(unset)");
     const int tcpFailures = tcpSeries(driver, raw, reads);
     const int serialFailures = serialSeries(driver, pts, reads / 4);
     if (serialFailures < 0)

@@ -130,28 +130,14 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const int reads = argc > 1 ? std::max(100, QByteArray(argv[1]).toInt()) : 2000;
     QProcess sim;
+    QLibrary library;
     quint16 port = 0;
     QString pts;
-    if (!bench::startHostLinkSimulator(sim, QStringLiteral(PLCSIM_PROGRAM), &port, &pts)) {
-        std::fprintf(stderr, "bench_hlinkc: cannot start %s\n", PLCSIM_PROGRAM);
-        return 1;
-    }
-    QLibrary library(QStringLiteral(PLC_HLINKC_PLUGIN));
-    auto entry = reinterpret_cast<GetSharedLibraryFn>(library.resolve("getSharedLibrary"));
-    if (!entry) {
-        std::fprintf(stderr, "bench_hlinkc: %s\n", qPrintable(library.errorString()));
-        return 1;
-    }
-    CDriveBaseClass *driver = entry();
+    CDriveBaseClass *driver = bench::startHostLinkBench("bench_hlinkc", QStringLiteral(PLCSIM_PROGRAM),
+                                                        QStringLiteral(PLC_HLINKC_PLUGIN), sim, library, &port, &pts);
     RawClient raw;
-    if (driver->ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(port)) != 0 || !raw.open(port)) {
-        std::fprintf(stderr, "bench_hlinkc: cannot connect to 127.0.0.1:%u\n", port);
+    if (!driver || !raw.open(port))
         return 1;
-    }
-    std::printf("plcsim pid %lld, Host Link TCP 127.0.0.1:%u, serial %s\n", sim.processId(), port, qPrintable(pts));
-    // Every read stamps its result with the local time; with TZ unset glibc
-    // looks at /etc/localtime on each of those calls, which shows here.
-    std::printf("TZ %s\n", qEnvironmentVariableIsSet("TZ") ? qPrintable(qEnvironmentVariable("TZ")) : "(unset)");
     int failures = 0;
     for (int words : {1, 100}) {
         const QByteArray request = rawRead(words);
