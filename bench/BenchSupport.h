@@ -4,6 +4,7 @@
 // What the benchmark programs share: the figures of a latency series and the
 // blocking loopback sockets of their floor clients.
 
+#include <QByteArray>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -51,6 +52,17 @@ inline void printSeries(const char *name, size_t reads, const Figures &plugin, c
     std::printf("%s (%zu reads)\n", name, reads);
     line("plug-in", plugin);
     line("floor", floor);
+}
+
+// A Host Link frame written out by hand, not by a plug-in: `body` ("@" to
+// the last character before the FCS), its FCS (exclusive OR of every
+// character, two upper-case hex digits), "*" and CR.
+inline QByteArray hostLinkFrame(const QByteArray &body)
+{
+    unsigned char x = 0;
+    for (char c : body)
+        x ^= static_cast<unsigned char>(c);
+    return body + QByteArray::number(x, 16).rightJustified(2, '0').toUpper() + "*\r";
 }
 
 // A blocking TCP socket connected to 127.0.0.1:`port`, or -1.

@@ -66,8 +66,11 @@ int HLinkFinsLink::restLimitFor(const QByteArray &command, const QByteArray &req
     const quint16 code = u16At(command, FinsCommand::OffCommand);
     if (code != FinsCommand::MemoryAreaRead && code != FinsCommand::MemoryAreaWrite)
         return kCommandRestMs;
-    const int items = u16At(command, FinsCommand::OffCommand + 6);
-    const bool bits = code == FinsCommand::MemoryAreaWrite && command.size() - 18 != 2 * items;
+    // Area, address (3 bytes), then the item count; the items follow it.
+    const int countAt = FinsCommand::OffCommand + 6;
+    const int items = u16At(command, countAt);
+    // A word write carries two bytes per item, a bit write one.
+    const bool bits = code == FinsCommand::MemoryAreaWrite && command.size() - (countAt + 2) != 2 * items;
     const int words = bits ? (items + 15) / 16 : items;
     return restLimitMs(qMax(words, 1), HLinkFrame::expectedAnswerLength(request));
 }

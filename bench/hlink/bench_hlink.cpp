@@ -37,11 +37,7 @@ void print(const char *what, const Figures &f, int n)
 // Read D0, one word, for unit 1: "@01FA000000000" "0101" "82" "0000" "00" "0001".
 QByteArray rawRequest()
 {
-    QByteArray body = "@01FA0000000000101820000000001";
-    unsigned char x = 0;
-    for (char c : body)
-        x ^= static_cast<unsigned char>(c);
-    return body + QByteArray::number(x, 16).rightJustified(2, '0').toUpper() + "*\r";
+    return bench::hostLinkFrame("@01FA0000000000101820000000001");
 }
 
 // The floor: connect, then send and block on recv until "*" CR.

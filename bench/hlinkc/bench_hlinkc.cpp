@@ -30,11 +30,7 @@ using bench::figures;
 // "@01RD" begin count, FCS, "*" CR: written out here, not by the plug-in.
 QByteArray rawRead(int count)
 {
-    QByteArray body = "@01RD0000" + QByteArray::number(count).rightJustified(4, '0');
-    unsigned char x = 0;
-    for (char c : body)
-        x ^= static_cast<unsigned char>(c);
-    return body + QByteArray::number(x, 16).rightJustified(2, '0').toUpper() + "*\r";
+    return bench::hostLinkFrame("@01RD0000" + QByteArray::number(count).rightJustified(4, '0'));
 }
 
 // The floor: send, block on recv until CR; a frame without "*" gets a lone CR.
