@@ -7,8 +7,8 @@
 #include "CipCodec.h"
 #include "CipConnectionText.h"
 #include "CipIdentity.h"
-#include "LocalTimestamp.h"
 #include "CipMessage.h"
+#include "LocalTimestamp.h"
 #include "TagRequest.h"
 
 namespace {

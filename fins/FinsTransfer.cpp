@@ -186,10 +186,9 @@ Outcome FinsTransfer::command(quint16 commandCode, const QByteArray &parameters,
     if (!linkReady())
         return finish(notConnected());
     const QByteArray command = FinsCommand::command(m_link.nodes(), nextSid(), commandCode, parameters);
-    m_log.trace(FinsLog::Line::ReadCommand, what, parameters.size(), m_link.wireFrame(command));
     QByteArray answer;
-    const Outcome exchanged = m_link.exchange(command, FinsExchangeContext{&m_log, what, parameters.size()}, &answer);
-    m_log.trace(FinsLog::Line::Response, what, parameters.size(), exchanged.answer);
+    const Outcome exchanged = traced(command, FinsExchangeContext{&m_log, what, parameters.size()},
+                                     FinsLog::Line::ReadCommand, FinsLog::Line::Response, &answer);
     if (!exchanged.ok())
         return finish(exchanged);
     const Outcome checked = withFrames(FinsAnswer::check(command, answer, dataBytes), exchanged);
@@ -202,11 +201,21 @@ Outcome FinsTransfer::probeRead(int area, int word, const QString &tag)
 {
     const FinsCommand::Nodes nodes = m_link.nodes();
     const QByteArray command = FinsCommand::readCommand(nodes.plc, nodes.ours, nextSid(), area, word, 1);
-    m_log.trace(FinsLog::Line::ReadCommand, tag, 2, m_link.wireFrame(command));
     QByteArray answer;
-    const Outcome exchanged = m_link.exchange(command, FinsExchangeContext{&m_log, tag, 2}, &answer);
-    m_log.trace(FinsLog::Line::Response, tag, 2, exchanged.answer);
-    return finish(exchanged);
+    return finish(traced(command, FinsExchangeContext{&m_log, tag, 2}, FinsLog::Line::ReadCommand,
+                         FinsLog::Line::Response, &answer));
+}
+
+// One command out and its answer back, between their two trace lines (the
+// frame is built for the first only while frame logging is on).
+Outcome FinsTransfer::traced(const QByteArray &command, const FinsExchangeContext &context, FinsLog::Line sent,
+                             FinsLog::Line answered, QByteArray *answer)
+{
+    if (m_log.debug())
+        m_log.trace(sent, context.tag, context.count, m_link.wireFrame(command));
+    const Outcome exchanged = m_link.exchange(command, context, answer);
+    m_log.trace(answered, context.tag, context.count, exchanged.answer);
+    return exchanged;
 }
 
 Outcome FinsTransfer::readPart(const QByteArray &command, int byteLen, const QString &tag, QByteArray *out,
@@ -232,12 +241,8 @@ Outcome FinsTransfer::writePart(const QByteArray &command, int itemCount, bool b
 // log's warning and the outcome the log gives it.
 Outcome FinsTransfer::exchangePart(FinsFailure &part, FinsLog::Line sent, FinsLog::Line answered, bool mayShrink)
 {
-    // The frame is built for the trace only while frame logging is on.
-    if (m_log.debug())
-        m_log.trace(sent, part.tag, part.count, m_link.wireFrame(part.command));
-    const Outcome exchanged = m_link.exchange(
-        part.command, FinsExchangeContext{&m_log, part.tag, part.count, part.write}, &part.answer);
-    m_log.trace(answered, part.tag, part.count, exchanged.answer);
+    const Outcome exchanged = traced(part.command, FinsExchangeContext{&m_log, part.tag, part.count, part.write},
+                                     sent, answered, &part.answer);
     if (exchanged.kind == Outcome::Kind::NotConnected)
         return exchanged;
     part.outcome = exchanged;

@@ -67,6 +67,8 @@ private:
     Outcome readPart(const QByteArray &command, int byteLen, const QString &tag, QByteArray *out, bool mayShrink);
     Outcome writePart(const QByteArray &command, int itemCount, bool bits, const QString &tag, bool mayShrink);
     Outcome exchangePart(FinsFailure &part, FinsLog::Line sent, FinsLog::Line answered, bool mayShrink);
+    Outcome traced(const QByteArray &command, const FinsExchangeContext &context, FinsLog::Line sent,
+                   FinsLog::Line answered, QByteArray *answer);
     Outcome finish(Outcome outcome);
     Outcome writeWordPart(int area, const FinsSplit::Part &part, const QByteArray &bytes, const QString &tag);
     Outcome writeBitPart(int bitArea, const FinsSplit::Part &part, const QByteArray &flags, const QString &tag);
