@@ -67,6 +67,26 @@ inline bool startHostLinkSimulator(QProcess &sim, const QString &path, quint16 *
     return *tcpPort != 0 && !pts->isEmpty();
 }
 
+// The value after `name` on the command line, or `fallback`.
+inline QString option(const QStringList &args, const QString &name, const QString &fallback)
+{
+    const int i = args.indexOf(name);
+    return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : fallback;
+}
+
+// A driver object of the plug-in at `path`, loaded into `library` as a host
+// loads it; null, with the reason on stderr, when it cannot be.
+inline CDriveBaseClass *loadPlugin(QLibrary &library, const QString &path)
+{
+    library.setFileName(path);
+    auto entry = reinterpret_cast<GetSharedLibraryFn>(library.resolve("getSharedLibrary"));
+    if (!entry) {
+        std::fprintf(stderr, "cannot load %s: %s\n", qPrintable(path), qPrintable(library.errorString()));
+        return nullptr;
+    }
+    return entry();
+}
+
 // The start of both Host Link benchmarks (FA and C-mode): plcsim (`simPath`)
 // on TCP and a pseudo-terminal, the plug-in at `pluginPath` loaded and connected to the
 // TCP port, and the banner printed. Null, with the reason on stderr, when
@@ -78,13 +98,9 @@ inline CDriveBaseClass *startHostLinkBench(const char *name, const QString &simP
         std::fprintf(stderr, "%s: cannot start %s\n", name, qPrintable(simPath));
         return nullptr;
     }
-    library.setFileName(pluginPath);
-    auto entry = reinterpret_cast<GetSharedLibraryFn>(library.resolve("getSharedLibrary"));
-    if (!entry) {
-        std::fprintf(stderr, "%s: %s\n", name, qPrintable(library.errorString()));
+    CDriveBaseClass *driver = loadPlugin(library, pluginPath);
+    if (!driver)
         return nullptr;
-    }
-    CDriveBaseClass *driver = entry();
     if (driver->ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(*port)) != 0) {
         std::fprintf(stderr, "%s: cannot connect to 127.0.0.1:%u\n", name, *port);
         return nullptr;

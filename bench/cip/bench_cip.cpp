@@ -107,25 +107,18 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const auto option = [&](const QString &name, const QString &fallback) {
-        const int i = args.indexOf(name);
-        return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : fallback;
-    };
-    const int reads = qMax(100, option(QStringLiteral("--reads"), QStringLiteral("5000")).toInt());
-    const QString pluginPath = option(QStringLiteral("--plugin"), QStringLiteral(PLC_CIPNET_PLUGIN));
+    const int reads = qMax(100, bench::option(args, QStringLiteral("--reads"), QStringLiteral("5000")).toInt());
+    const QString pluginPath = bench::option(args, QStringLiteral("--plugin"), QStringLiteral(PLC_CIPNET_PLUGIN));
 
     QProcess sim;
     quint16 port = 0;
-    if (!bench::startSimulator(sim, option(QStringLiteral("--plcsim"), QStringLiteral(PLCSIM_PROGRAM)),
+    if (!bench::startSimulator(sim, bench::option(args, QStringLiteral("--plcsim"), QStringLiteral(PLCSIM_PROGRAM)),
                                {QStringLiteral("--cip-port"), QStringLiteral("0")}, QStringLiteral("EtherNet/IP listening on [0-9.]+:(\\d+)"), &port))
         return 1;
-    QLibrary library(pluginPath);
-    auto entry = reinterpret_cast<CDriveBaseClass *(*)()>(library.resolve("getSharedLibrary"));
-    if (!entry) {
-        std::fprintf(stderr, "cannot load %s: %s\n", qPrintable(pluginPath), qPrintable(library.errorString()));
+    QLibrary library;
+    CDriveBaseClass *driver = bench::loadPlugin(library, pluginPath);
+    if (!driver)
         return 1;
-    }
-    CDriveBaseClass *driver = entry();
     RawClient raw;
     if (driver->ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(port)) != 0 || !raw.open(port)) {
         std::fprintf(stderr, "cannot reach plcsim at 127.0.0.1:%u\n", port);

@@ -117,14 +117,10 @@ void report(const char *name, const Sample &plugin, const Sample &floor)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments();
-    const auto option = [&](const QString &name, const QString &fallback) {
-        const int i = args.indexOf(name);
-        return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : fallback;
-    };
-    const int reads = option(QStringLiteral("--reads"), QStringLiteral("5000")).toInt();
-    const QString simPath = option(QStringLiteral("--plcsim"), QStringLiteral(PLCSIM_PROGRAM));
-    const QString pluginPath = option(QStringLiteral("--plugin"), QStringLiteral(PLC_FINS_PLUGIN));
+    const QStringList args = app.arguments();
+    const int reads = bench::option(args, QStringLiteral("--reads"), QStringLiteral("5000")).toInt();
+    const QString simPath = bench::option(args, QStringLiteral("--plcsim"), QStringLiteral(PLCSIM_PROGRAM));
+    const QString pluginPath = bench::option(args, QStringLiteral("--plugin"), QStringLiteral(PLC_FINS_PLUGIN));
 
     QProcess sim;
     quint16 port = 0;
@@ -132,13 +128,10 @@ int main(int argc, char *argv[])
                                QStringLiteral("FINS/TCP listening on [0-9.]+:(\\d+)"), &port))
         return 1;
 
-    QLibrary library(pluginPath);
-    auto entry = reinterpret_cast<CDriveBaseClass *(*)()>(library.resolve("getSharedLibrary"));
-    if (!entry) {
-        std::fprintf(stderr, "cannot load %s\n", qPrintable(pluginPath));
+    QLibrary library;
+    CDriveBaseClass *driver = bench::loadPlugin(library, pluginPath);
+    if (!driver)
         return 1;
-    }
-    CDriveBaseClass *driver = entry();
     if (driver->ConnectDrive(QStringLiteral("127.0.0.1:%1").arg(port)) != 0) {
         std::fprintf(stderr, "plug-in cannot connect\n");
         return 1;
